@@ -1,0 +1,85 @@
+// Window definitions as data: what a backend builds and what tests check against.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "framework/types.h"
+
+namespace kelvado {
+
+enum class ControlKind { Label, Edit, Memo, Panel, ComboBox, Button, BitButton, CheckBox, DatePicker };
+
+enum class BorderStyle { Single, Sizeable, Dialog };
+
+enum class FormPosition { Designed, DesktopCenter };
+
+enum class Align { None, Client };
+
+// Pictures are XPM sources so that they live in the repository as reviewable text.
+using XpmImage = std::span<const char* const>;
+
+struct FontDef {
+  const char* name = "ＭＳ Ｐゴシック";
+  int pixelHeight = 12;
+  TColor color = colors::clWindowText;
+};
+
+struct ControlDef {
+  ControlKind kind = ControlKind::Label;
+  std::string_view name;
+  int parent = -1;  // index of the parent control in the same definition; -1 is the form
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  const char* text = "";        // caption, edit text, or memo lines separated by '\n'
+  const char* hint = nullptr;   // nullptr: no hint for this control
+  std::span<const char* const> items{};
+  int tabOrder = 0;
+  bool tabStop = true;
+  bool visible = true;
+  bool enabled = true;
+  bool readOnly = false;
+  bool autoSize = false;
+  bool centered = false;
+  Align align = Align::None;
+  TColor color = colors::clBtnFace;
+  TColor fontColor = colors::clWindowText;
+  XpmImage picture{};  // push buttons with a picture: normal and disabled images side by side
+};
+
+struct TimerDef {
+  std::string_view name;
+  int interval = 1000;
+};
+
+struct FormDef {
+  std::string_view name;
+  const char* caption = "";
+  int left = 0;
+  int top = 0;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  BorderStyle border = BorderStyle::Sizeable;
+  bool minimizeBox = true;
+  bool maximizeBox = true;
+  bool visible = false;
+  bool scaled = true;
+  FormPosition position = FormPosition::Designed;
+  TColor color = colors::clBtnFace;
+  FontDef font{};
+  std::span<const ControlDef> controls{};
+  std::span<const TimerDef> timers{};
+};
+
+// Lets a window's definition prove at compile time that its id enum matches its table.
+template <std::size_t N>
+constexpr bool namesMatch(const ControlDef (&controls)[N], std::span<const std::string_view> names) {
+  if (names.size() != N) return false;
+  for (std::size_t i = 0; i < N; ++i)
+    if (controls[i].name != names[i]) return false;
+  return true;
+}
+
+}  // namespace kelvado

@@ -1,0 +1,108 @@
+#include "kelvado_.h"
+
+#include "settings/settings_file.h"
+#include "vajhel.h"
+#include "setei.h"
+
+namespace kelvado {
+
+using namespace colors;
+
+namespace {
+constexpr int kFlashIntervalMs = 100;
+
+TColor weekdayLabelColor(std::int32_t yobichek) { return yobichek == 1 ? clBlack : clGray; }
+}  // namespace
+
+TForm1::TForm1(Program& program)
+    : Form(program.app, form1::kDefinition),
+      DateTimePicker1(control(form1::DateTimePicker1)),
+      Edit1(control(form1::Edit1)),
+      lblYoubi(control(form1::lblYoubi)),
+      Panel1(control(form1::Panel1)),
+      CheckBox2(control(form1::CheckBox2)),
+      Timer1(timer(form1::Timer1)),
+      Timer2(timer(form1::Timer2)),
+      Edit2(control(form1::Edit2)),
+      BitBtn1(control(form1::BitBtn1)),
+      program_(program),
+      state_(program.state) {
+  onCreate = [this] { FormCreate(); };
+  onShow = [this] { FormShow(); };
+  onCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+  DateTimePicker1.onChange = [this] { DateTimePicker1Change(); };
+  lblYoubi.onClick = [this] { lblYoubiClick(); };
+  Panel1.onMouseDown = [this](MouseButton b, ShiftState s, int x, int y) { Panel1MouseDown(b, s, x, y); };
+  CheckBox2.onClick = [this] { CheckBox2Click(); };
+  BitBtn1.onClick = [this] { BitBtn1Click(); };
+  Timer1.onTimer = [this] { Timer1Timer(); };
+  Timer2.onTimer = [this] { Timer2Timer(); };
+}
+
+void TForm1::FormCreate() {
+  iniyomi(program_);
+  setStayOnTop(state_.staytop == 1);
+  lblYoubi.setFontColor(weekdayLabelColor(state_.yobichek));
+  CheckBox2.setChecked(state_.staytop == 1);
+  state_.FlashCount = 0;
+  Timer1.setInterval(0);
+}
+
+void TForm1::FormShow() {
+  state_.Form1Handle = handle();
+  DateTimePicker1.setDate(program_.platform.localNow());
+  youbihyouji();
+}
+
+void TForm1::youbihyouji() {
+  const LocalDateTime& d = DateTimePicker1.date();
+  lblYoubi.setText(youbikeisan(d.year, d.month, d.day));
+  Edit1.setText(nengappi2moj(d.year, d.month, d.day, state_.notation));
+  state_.YoubiText = youbikeisan(d.year, d.month, d.day);
+  setCaption(state_.yobichek == 1 ? Edit1.text() + state_.YoubiText : Edit1.text());
+  application().setTitle(caption());
+}
+
+void TForm1::DateTimePicker1Change() { youbihyouji(); }
+
+void TForm1::lblYoubiClick() {
+  state_.yobichek = ~state_.yobichek;
+  lblYoubi.setFontColor(weekdayLabelColor(state_.yobichek));
+  youbihyouji();
+}
+
+void TForm1::CheckBox2Click() { state_.staytop = CheckBox2.checked() ? 1 : 0; }
+
+void TForm1::BitBtn1Click() { program_.Form2->show(); }
+
+void TForm1::FormCloseQuery(bool& /*CanClose*/) { inikaki(program_); }
+
+void TForm1::Timer2Timer() {
+  const WindowId h = program_.platform.foregroundWindow();
+  if (h != state_.Form1Handle && h != state_.Form2Handle && h != state_.Form3Handle) state_.TargetWindow = h;
+}
+
+void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  if (Button == MouseButton::Middle) return;
+  Timer1.setInterval(kFlashIntervalMs);
+  state_.FlashCount = 0;
+  Panel1.setColor(clYellow);
+  if (Button == MouseButton::Left) {
+    Edit2.setText(state_.yobichek == 1 ? Edit1.text() + state_.YoubiText : Edit1.text());
+    program_.platform.setClipboardText(Edit2.text());
+    program_.platform.bringToFront(state_.TargetWindow);
+    program_.platform.sendCtrlV();
+  } else {
+    program_.Form3->show();
+  }
+}
+
+void TForm1::Timer1Timer() {
+  state_.FlashCount += 1;
+  if (state_.FlashCount > 1) {
+    Panel1.setColor(clBtnFace);
+    Timer1.setInterval(0);
+  }
+}
+
+}  // namespace kelvado

@@ -1,0 +1,33 @@
+// The one interface over the operating system's services. Implementations: x11/ (Linux),
+// win32/ (Windows) and fake/ (tests).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/types.h"
+
+namespace kelvado {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The window the user is working in, or 0 when there is none.
+  virtual WindowId foregroundWindow() = 0;
+  // Asks for the window to become the foreground window and waits, briefly and boundedly,
+  // until it really has the keyboard focus. A window that no longer exists is ignored.
+  virtual void bringToFront(WindowId window) = 0;
+  // Ctrl down, V down, Ctrl up, V up, to whichever window has the keyboard focus.
+  virtual void sendCtrlV() = 0;
+  // Replaces the clipboard's contents with plain text (UTF-8 here).
+  virtual void setClipboardText(const std::string& text) = 0;
+  // The monitors' full bounds, as enumerated when asked.
+  virtual std::vector<MonitorRect> monitors() = 0;
+  // The running executable's full path (UTF-8).
+  virtual std::string executablePath() = 0;
+  // The local date and time of day from the system clock.
+  virtual LocalDateTime localNow() = 0;
+};
+
+}  // namespace kelvado
