@@ -11,6 +11,8 @@ class TForm2 : public Form {
  public:
   explicit TForm2(Program& program);
 
+  Control& Memo1;
+
   void FormShow();
 
  private:

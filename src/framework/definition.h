@@ -16,6 +16,8 @@ enum class FormPosition { Designed, DesktopCenter };
 
 enum class Align { None, Client };
 
+enum class ScrollBars { None, Horizontal, Vertical, Both };
+
 // Pictures are XPM sources so that they live in the repository as reviewable text.
 using XpmImage = std::span<const char* const>;
 
@@ -44,6 +46,9 @@ struct ControlDef {
   bool autoSize = false;
   bool centered = false;
   Align align = Align::None;
+  ScrollBars scrollBars = ScrollBars::None;  // memos
+  bool wordWrap = true;                      // memos: wrap long lines at the right edge
+  int itemHeight = 0;                        // drop-down lists: row height in pixels; 0 = toolkit's
   TColor color = colors::clBtnFace;
   TColor fontColor = colors::clWindowText;
   XpmImage picture{};  // push buttons with a picture: normal and disabled images side by side
