@@ -11,6 +11,7 @@
 #include "framework/framework.h"
 #include "notation.h"
 #include "platform/platform.h"
+#include "settings/file_store.h"
 
 namespace kelvado {
 
@@ -49,6 +50,8 @@ class Program {
   ProgramState state;
   // The monitors as enumerated at start, before any window exists.
   const std::vector<MonitorRect> monitors;
+  // Where the settings file is read and written; tests put an in-memory store here.
+  FileStore* settingsFiles = &systemFileStore();
   std::unique_ptr<TForm1> Form1;
   std::unique_ptr<TForm2> Form2;
   std::unique_ptr<TForm3> Form3;

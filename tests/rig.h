@@ -5,14 +5,19 @@
 #include "kelvado_.h"
 #include "platform/fake/fake_platform.h"
 #include "program.h"
+#include "settings/fake/memory_file_store.h"
 #include "setei.h"
 #include "vajhel.h"
 
 namespace kelvado::testing {
 
 struct Rig {
+  // Settings files live in memory, so no test touches the disk unless it asks to.
+  Rig() { program.settingsFiles = &files; }
+
   fake::FakeBackend backend;
   fake::FakePlatform platform;
+  fake::MemoryFileStore files;
   Program program{backend, platform};
   ProgramState& state = program.state;
 

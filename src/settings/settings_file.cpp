@@ -1,22 +1,74 @@
 #include "settings/settings_file.h"
 
+#include <array>
+
 #include "kelvado_.h"
+#include "placement.h"
 #include "program.h"
+#include "settings/file_store.h"
+#include "settings/profile.h"
 
 namespace kelvado {
+namespace {
 
-// Until the settings file is read from disk, every key takes its default.
-void iniyomi(Program& program) {
-  program.Form1->setLeft(0);
-  program.Form1->setTop(0);
-  ProgramState& s = program.state;
-  s.patan = 1;
-  s.yobichek = 1;
-  s.staytop = 1;
-  s.notation = kDefaultNotation;
-  s.pmoj = {"141310", "231210", "000100", "000001", "240300"};
+// The three flags of section "patan", in the order they are read and written.
+struct FlagKey {
+  const char* key;
+  std::int32_t ProgramState::*value;
+};
+constexpr std::array<FlagKey, 3> kFlagKeys{{
+    {"patan", &ProgramState::patan},
+    {"yobichek", &ProgramState::yobichek},
+    {"staytop", &ProgramState::staytop},
+}};
+constexpr std::int32_t kFlagDefault = 1;
+
+constexpr std::array<const char*, NotationSettings::kFieldCount> kHyokiKeys{"hyoki1", "hyoki2", "hyoki3",
+                                                                          "hyoki4", "hyoki5", "hyoki6"};
+constexpr std::array<const char*, 5> kPmojKeys{"pmoj1", "pmoj2", "pmoj3", "pmoj4", "pmoj5"};
+constexpr std::array<const char*, 5> kPmojDefaults{"141310", "231210", "000100", "000001", "240300"};
+
+std::string pathOf(Program& program) { return settingsPath(program.platform.executablePath()); }
+
+[[noreturn]] void cannotWrite(const std::string& path) { throw Error(path + " に書き込めません"); }
+
+}  // namespace
+
+std::string settingsPath(std::string_view executablePath) {
+  const std::size_t name = executablePath.rfind('/') + 1;  // 0 when there is no folder
+  const std::size_t dot = executablePath.rfind('.');
+  const std::size_t stem = dot != std::string_view::npos && dot >= name ? dot : executablePath.size();
+  return std::string(executablePath.substr(0, stem)) + ".ini";
 }
 
-void inikaki(Program& /*program*/) {}
+void iniyomi(Program& program) {
+  const FileStore::Contents file = program.settingsFiles->read(pathOf(program));
+  const Profile ini(file.status == FileStore::Contents::Status::Read ? file.bytes : std::string());
+  TForm1& form = *program.Form1;
+  form.setLeft(ini.readInteger("form", "left", 0));
+  form.setTop(ini.readInteger("form", "top", 0));
+  monitanai(form, program.monitors);
+  ProgramState& s = program.state;
+  for (const FlagKey& flag : kFlagKeys) s.*flag.value = ini.readInteger("patan", flag.key, kFlagDefault);
+  for (int i = 1; i <= NotationSettings::kFieldCount; ++i)
+    s.notation.field(i) = ini.readInteger("hyoki", kHyokiKeys[i - 1], kDefaultNotation.field(i));
+  for (std::size_t i = 0; i < kPmojKeys.size(); ++i) s.pmoj[i] = ini.readText("pmoj", kPmojKeys[i], kPmojDefaults[i]);
+}
+
+void inikaki(Program& program) {
+  const std::string path = pathOf(program);
+  const FileStore::Contents file = program.settingsFiles->read(path);
+  // Rewriting a file we could not read would throw away what it holds.
+  if (file.status == FileStore::Contents::Status::Unreadable) cannotWrite(path);
+  Profile ini(file.bytes);
+  const TForm1& form = *program.Form1;
+  ini.writeInteger("form", "left", form.left());
+  ini.writeInteger("form", "top", form.top());
+  const ProgramState& s = program.state;
+  for (const FlagKey& flag : kFlagKeys) ini.writeInteger("patan", flag.key, s.*flag.value);
+  for (int i = 1; i <= NotationSettings::kFieldCount; ++i) ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
+  for (std::size_t i = 0; i < kPmojKeys.size(); ++i) ini.writeText("pmoj", kPmojKeys[i], s.pmoj[i]);
+  if (!program.settingsFiles->replace(path, ini.text())) cannotWrite(path);
+}
 
 }  // namespace kelvado

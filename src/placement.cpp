@@ -1,0 +1,33 @@
+#include "placement.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "framework/framework.h"
+
+namespace kelvado {
+
+Rect placedWithinMonitors(const Rect& window, const std::vector<MonitorRect>& monitors) {
+  // Sums in 64 bits: a position read from a hand-edited file may be near the 32-bit limit,
+  // and a wrapped sum would leave such a window off every monitor.
+  std::int64_t totalWidth = 0;
+  std::int64_t maxHeight = 0;
+  for (const MonitorRect& m : monitors) {
+    totalWidth += std::int64_t{m.right} - m.left;
+    maxHeight = std::max(maxHeight, std::int64_t{m.bottom} - m.top);
+  }
+  Rect placed = window;
+  if (std::int64_t{window.left} + window.width > totalWidth) placed.left = kPlacementFallback;
+  if (std::int64_t{window.top} + window.height > maxHeight) placed.top = kPlacementFallback;
+  return placed;
+}
+
+void monitanai(Form& form, const std::vector<MonitorRect>& monitors) {
+  // All four bounds are read before either move.
+  const Rect bounds{form.left(), form.top(), form.width(), form.height()};
+  const Rect placed = placedWithinMonitors(bounds, monitors);
+  if (placed.left != bounds.left) form.setLeft(placed.left);
+  if (placed.top != bounds.top) form.setTop(placed.top);
+}
+
+}  // namespace kelvado

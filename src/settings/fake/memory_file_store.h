@@ -1,0 +1,31 @@
+// A file store in memory for in-process tests: files are a map, and a test can make every
+// write fail the way a full disk or a read-only file would.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "settings/file_store.h"
+
+namespace kelvado::fake {
+
+class MemoryFileStore : public FileStore {
+ public:
+  Contents read(const std::string& path) override {
+    const auto it = files.find(path);
+    if (it == files.end()) return {Contents::Status::Missing, {}};
+    return {Contents::Status::Read, it->second};
+  }
+  bool replace(const std::string& path, std::string_view bytes) override {
+    ++writes;
+    if (failWrites) return false;
+    files[path] = std::string(bytes);
+    return true;
+  }
+
+  std::map<std::string, std::string> files;
+  bool failWrites = false;
+  int writes = 0;
+};
+
+}  // namespace kelvado::fake

@@ -1,0 +1,27 @@
+// Where the settings file's bytes come from and go to: the one seam between the settings and
+// the disk, so tests can stand in for the disk or make it fail.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvado {
+
+class FileStore {
+ public:
+  struct Contents {
+    enum class Status { Read, Missing, Unreadable };
+    Status status = Status::Missing;
+    std::string bytes;
+  };
+
+  virtual ~FileStore() = default;
+  virtual Contents read(const std::string& path) = 0;
+  // Replaces the whole file with bytes, or leaves it as it was and returns false: never a mix.
+  virtual bool replace(const std::string& path, std::string_view bytes) = 0;
+};
+
+// The store over this system's file system.
+FileStore& systemFileStore();
+
+}  // namespace kelvado

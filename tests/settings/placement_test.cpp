@@ -1,0 +1,41 @@
+#include "placement.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+namespace kelvado {
+namespace {
+
+TEST(Placement, BringsBackOnlyTheAxisWhoseFarEdgeSticksOut) {
+  const std::vector<MonitorRect> one{{0, 0, 1024, 768}};
+  const std::vector<MonitorRect> sideBySide{{0, 0, 1280, 1024}, {1280, 0, 2304, 768}};
+  const std::vector<MonitorRect> stacked{{0, 0, 1024, 768}, {0, 768, 1024, 1536}};
+  const std::vector<MonitorRect> none{};
+  const struct {
+    const std::vector<MonitorRect>& monitors;
+    int left, top;
+    int placedLeft, placedTop;
+  } cases[] = {
+      {one, 900, 300, 50, 300},
+      {one, 768, 720, 768, 720},  // edges exactly on the extent stay
+      {one, 769, 721, 50, 50},
+      {one, 0, 0, 0, 0},
+      {sideBySide, 2100, 900, 50, 900},
+      {sideBySide, 1400, 900, 1400, 900},  // only the tallest monitor counts
+      {sideBySide, -800, 100, -800, 100},  // left and top edges are never tested
+      {stacked, 100, 900, 100, 50},
+      {stacked, 1500, 100, 1500, 100},  // widths are summed even when stacked
+      {none, 0, 0, 50, 50},
+      {none, -256, -48, -256, -48},
+      {one, INT_MAX, INT_MAX, 50, 50},  // no wrap-around past the 32-bit limit
+  };
+  for (const auto& c : cases) {
+    const Rect placed = placedWithinMonitors({c.left, c.top, 256, 48}, c.monitors);
+    EXPECT_EQ(placed, (Rect{c.placedLeft, c.placedTop, 256, 48})) << c.left << "," << c.top;
+  }
+}
+
+}  // namespace
+}  // namespace kelvado

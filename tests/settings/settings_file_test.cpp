@@ -1,0 +1,152 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "rig.h"
+#include "settings/profile.h"
+
+namespace kelvado::testing {
+namespace {
+
+const std::string kIni = "/opt/kelvado/kelvado.ini";
+
+const std::string kFirstFile =
+    "[form]\nleft=0\ntop=0\n"
+    "[patan]\npatan=1\nyobichek=1\nstaytop=1\n"
+    "[hyoki]\nhyoki1=2\nhyoki2=1\nhyoki3=1\nhyoki4=0\nhyoki5=1\nhyoki6=1\n"
+    "[pmoj]\npmoj1=141310\npmoj2=231210\npmoj3=000100\npmoj4=000001\npmoj5=240300\n";
+
+TEST(SettingsPath, ReplacesTheExecutablesExtension) {
+  const struct {
+    const char* exe;
+    const char* ini;
+  } cases[] = {
+      {"/opt/kelvado/kelvado", "/opt/kelvado/kelvado.ini"},
+      {"/opt/kelvado/kelvado.exe", "/opt/kelvado/kelvado.ini"},
+      {"/opt/kelvado/kelvado.表", "/opt/kelvado/kelvado.ini"},
+      {"/opt/表.d/kelvado", "/opt/表.d/kelvado.ini"},
+      {"/opt/a.b.c", "/opt/a.b.ini"},
+      {"kelvado", "kelvado.ini"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(settingsPath(c.exe), c.ini);
+}
+
+TEST(Settings, FirstStartUsesDefaultsAndTheFirstCloseWritesTheWholeFile) {
+  Rig rig;
+  rig.start();
+  EXPECT_EQ(rig.files.writes, 0);
+  EXPECT_TRUE(rig.files.files.empty());
+  EXPECT_EQ(rig.form1().left(), 0);
+  EXPECT_EQ(rig.form1().top(), 0);
+  EXPECT_EQ(rig.state.pmoj[4], "240300");
+  rig.form1().userClose();
+  EXPECT_TRUE(rig.program.app.terminated());
+  EXPECT_EQ(rig.files.files.at(kIni), kFirstFile);
+}
+
+TEST(Settings, ChangesMadeDuringTheRunAreSavedOnClose) {
+  Rig rig;
+  rig.start();
+  rig.form1().lblYoubi.userClick();
+  rig.form1().CheckBox2.userSetChecked(false);
+  rig.form1().setLeft(300);
+  rig.state.notation.hyoki4 = 3;
+  rig.state.pmoj[1] = "000000";
+  rig.form1().userClose();
+  const Profile saved(rig.files.files.at(kIni));
+  EXPECT_EQ(saved.value("form", "left"), "300");
+  EXPECT_EQ(saved.value("patan", "yobichek"), "-2");
+  EXPECT_EQ(saved.value("patan", "staytop"), "0");
+  EXPECT_EQ(saved.value("hyoki", "hyoki4"), "3");
+  EXPECT_EQ(saved.value("pmoj", "pmoj2"), "000000");
+}
+
+// Hand-edited files: what a start gives and what the next close leaves in the file.
+TEST(Settings, HandEditedFilesLoadAndSaveBack) {
+  const std::string huge(5000, '9');
+  const struct {
+    const char* what;
+    std::string file;
+    std::function<void(Rig&)> check;
+    std::string saved;  // empty: the file stays byte for byte
+  } cases[] = {
+      {"hex positions", "[form]\nleft=0x64\ntop=$64\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 100); EXPECT_EQ(r.program.Form1->top(), 100); },
+       "[form]\nleft=100\ntop=100\n" + kFirstFile.substr(20)},
+      {"malformed positions", "[form]\nleft=100px\ntop=-0x64\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); EXPECT_EQ(r.program.Form1->top(), 0); },
+       "[form]\nleft=0\ntop=0\n"},
+      {"off the monitors", "[form]\nleft=900\ntop=300\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 50); EXPECT_EQ(r.program.Form1->top(), 300); },
+       "[form]\nleft=50\ntop=300\n"},
+      {"empty left", "[form]\nleft=\ntop=200\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); },
+       "[form]\nleft=0\ntop=200\n"},
+      {"staytop 5", "[patan]\nstaytop=5\n",
+       [](Rig& r) {
+         EXPECT_EQ(r.state.staytop, 5);
+         EXPECT_FALSE(r.program.Form1->stayOnTop());
+         EXPECT_FALSE(r.program.Form1->CheckBox2.checked());
+       },
+       ""},
+      {"yobichek -2", "[patan]\nyobichek=-2\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->caption(), "2003年04月07日"); }, ""},
+      {"patan 7 and hyoki1 9", "[patan]\npatan=7\n[hyoki]\nhyoki1=9\n",
+       [](Rig& r) { EXPECT_EQ(r.state.patan, 7); EXPECT_EQ(r.state.notation.hyoki1, 9); },
+       "[patan]\npatan=7\nyobichek=1\nstaytop=1\n[hyoki]\nhyoki1=9\n"},
+      {"empty pmoj1", "[pmoj]\npmoj1=\n", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], ""); }, ""},
+      {"comments, unknown keys, spacing, CRLF",
+       "; kept\r\n[Form]\r\n Left = 10 \r\nmine=1\r\n\r\n[extra]\r\nx=\"y\"\r\n", [](Rig&) {},
+       "; kept\r\n[Form]\r\n Left = 10 \r\nmine=1\r\ntop=0\r\n\r\n[extra]\r\nx=\"y\"\r\n"},
+      {"duplicates", "[form]\nleft=10\nleft=20\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); },
+       "[form]\nleft=10\nleft=20\ntop=0\n"},
+      {"no final line ending", "[pmoj]\npmoj1=令和", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "令和"); }, ""},
+      {"a value past the read limit", "[pmoj]\npmoj1=" + huge + "\n",
+       [](Rig& r) { EXPECT_EQ(r.state.pmoj[0].size(), Profile::kMaxValueBytes); }, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig;
+    rig.files.files[kIni] = c.file;
+    rig.start();
+    c.check(rig);
+    rig.form1().userClose();
+    ASSERT_TRUE(rig.program.app.terminated());
+    // Whatever the file lacked is added; what it held stays unless its value changed.
+    const Profile saved(rig.files.files.at(kIni));
+    if (c.saved.empty()) {
+      EXPECT_EQ(rig.files.files.at(kIni).substr(0, c.file.size()), c.file);
+    } else {
+      EXPECT_EQ(rig.files.files.at(kIni).substr(0, c.saved.size()), c.saved);
+    }
+    EXPECT_TRUE(saved.value("pmoj", "pmoj5").has_value());
+  }
+}
+
+TEST(Settings, AFailedSaveKeepsTheWindowOpenUntilASaveSucceeds) {
+  Rig rig;
+  rig.files.files[kIni] = "[form]\nleft=10\n";
+  rig.start();
+  rig.files.failWrites = true;
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    rig.form1().userClose();
+    EXPECT_FALSE(rig.program.app.terminated());
+    EXPECT_TRUE(rig.form1().visible());
+    ASSERT_EQ(rig.backend.messageBoxes.size(), static_cast<std::size_t>(attempt));
+    const auto& box = rig.backend.messageBoxes.back();
+    EXPECT_EQ(box.kind, MessageKind::Error);
+    EXPECT_EQ(box.caption, "2003年04月07日(月)");
+    EXPECT_EQ(box.text, kIni + " に書き込めません.");
+  }
+  EXPECT_EQ(rig.files.files.at(kIni), "[form]\nleft=10\n");
+  rig.files.failWrites = false;
+  rig.form1().userClose();
+  EXPECT_TRUE(rig.program.app.terminated());
+  EXPECT_EQ(rig.files.writes, 3);
+  EXPECT_EQ(Profile(rig.files.files.at(kIni)).value("pmoj", "pmoj1"), "141310");
+}
+
+}  // namespace
+}  // namespace kelvado::testing
