@@ -22,7 +22,7 @@
 #   e2e_session_start [--wm] [--ac]
 #                                  Xvfb on a free display (1024x768x24), a private HOME, XDG
 #                                  folders, XDG_RUNTIME_DIR and D-Bus session bus,
-#                                  GSETTINGS_BACKEND=memory, TZ=UTC, LC_ALL=C.UTF-8; --wm adds
+#                                  GSETTINGS_BACKEND=memory, LC_ALL=C.UTF-8; --wm adds
 #                                  openbox and waits until it manages the screen; --ac opens the
 #                                  X server to every local user (for runs as `nobody`).
 #                                  Sets E2E_DIR (the session folder) and exports DISPLAY.
@@ -51,13 +51,16 @@
 #
 # Windows and input:
 #   e2e_find_window PID [TITLE_REGEX]   wait for a visible window of PID; prints its id
-#   e2e_start_editor mousepad|featherpad
-#                                  start the editor, wait for its window; sets E2E_LAST_PID and
-#                                  E2E_LAST_WIN
+#   e2e_start_editor mousepad|featherpad [FILE]
+#                                  start the editor (on FILE), wait for its window; sets
+#                                  E2E_LAST_PID and E2E_LAST_WIN
 #   e2e_geometry WID               prints "X Y WIDTH HEIGHT" of the client area, root-relative
 #   e2e_move WID X Y               move a window (frame origin) and wait until it has moved
+#   e2e_resize WID WIDTH HEIGHT    resize a window's client area and wait until it has
 #   e2e_activate WID               bring WID to the front and wait until it has the input focus
-#   e2e_click_at X Y [BUTTON]      move the pointer there, press, hold briefly, release
+#   e2e_click_at X Y [BUTTON]      move the pointer there, press, hold briefly, release; never
+#                                  sooner than E2E_CLICK_GAP_MS after the last click, so that
+#                                  two clicks never become a double click
 #   e2e_click WID X Y [BUTTON]     the same at client coordinates of WID
 #   e2e_type WID TEXT              activate WID and type TEXT
 #   e2e_key WID KEY...             activate WID and press keys (xdotool names: ctrl+a, Return)
@@ -67,6 +70,9 @@
 #                                  caret at the end. The text must not be empty.
 #   e2e_text_property WID PROPERTY prints a text property (WM_NAME, _NET_WM_NAME, WM_CLASS...)
 #   e2e_wm_name WID                prints _NET_WM_NAME
+#   e2e_save WID                   Ctrl+S in an editor opened on a file; waits until saved
+#   e2e_wait_modified WID          wait until an editor shows unsaved changes: after e2e_save,
+#                                  the sign that something else (a paste) has changed the text
 #   e2e_stacking                   the managed windows, bottom to top, as decimal ids (needs --wm)
 #   e2e_wm_state WID               prints the atoms of _NET_WM_STATE, one per line
 #   e2e_wait_title WID TEXT        wait until _NET_WM_NAME is TEXT
@@ -86,6 +92,8 @@ E2E_KELVADO_WIN=""
 E2E_LAST_PID=""
 E2E_LAST_WIN=""
 E2E_EXIT_STATUS=""
+E2E_CLICK_GAP_MS=500
+_e2e_last_click_ms=0
 E2E_FAKETIME_LIB=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 
 # The main window's controls: left top width height, in client pixels.
@@ -229,7 +237,7 @@ e2e_session_start() {
   export XDG_RUNTIME_DIR=$E2E_DIR/run
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
   # Editors must not find a session to restore, a settings daemon or an accessibility bus.
-  export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 TZ=UTC LC_ALL=C.UTF-8
+  export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 LC_ALL=C.UTF-8
   unset SESSION_MANAGER DESKTOP_SESSION XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
 
   # -displayfd lets the server take the first free display number and report it when ready.
@@ -276,13 +284,13 @@ e2e_find_window() {
 }
 
 e2e_start_editor() {
-  local editor=$1 args=()
+  local editor=$1 file=${2:-} args=()
   case $editor in
     mousepad) args=(--disable-server) ;; # no single-instance hand-over to another process
     featherpad) args=(--standalone) ;;
     *) e2e_fail "e2e_start_editor: unknown editor $editor" ;;
   esac
-  e2e_spawn "$editor" "$editor" "${args[@]}"
+  e2e_spawn "$editor" "$editor" "${args[@]}" ${file:+"$file"}
   local pid=$E2E_LAST_PID
   E2E_LAST_WIN=$(e2e_find_window "$pid")
   E2E_LAST_PID=$pid
@@ -339,6 +347,11 @@ e2e_move() {
 
 _e2e_focused() { [[ "$(xdotool getwindowfocus 2>/dev/null)" == "$1" ]]; }
 
+e2e_resize() {
+  timeout "$E2E_TIMEOUT" xdotool windowsize --sync "$1" "$2" "$3" ||
+    e2e_fail "window $1 did not take the size $2x$3"
+}
+
 e2e_activate() {
   local wid=$1
   if ((E2E_WM)); then
@@ -350,11 +363,20 @@ e2e_activate() {
   e2e_wait_until "window $wid to have the input focus" _e2e_focused "$wid"
 }
 
+_e2e_pointer_at() { [[ "$(xdotool getmouselocation)" == "x:$1 y:$2 "* ]]; }
+
 e2e_click_at() {
   local x=$1 y=$2 button=${3:-1}
+  # Not `mousemove --sync`: it waits for ever when the pointer is already there.
+  xdotool mousemove "$x" "$y"
+  e2e_wait_until "the pointer to reach $x,$y" _e2e_pointer_at "$x" "$y"
+  # Two clicks closer than the toolkit's double-click time (400 ms) are one double click, which
+  # counts as a single click: a person clicking twice on purpose pauses longer than that.
+  local wait_ms=$((_e2e_last_click_ms + E2E_CLICK_GAP_MS - $(_e2e_now_ms)))
+  ((wait_ms <= 0)) || sleep "$(printf '0.%03d' "$wait_ms")"
   # A person holds the button for a moment; xdotool click would release within a millisecond.
-  timeout "$E2E_TIMEOUT" xdotool mousemove --sync "$x" "$y" \
-    mousedown "$button" sleep 0.08 mouseup "$button"
+  xdotool mousedown "$button" sleep 0.08 mouseup "$button"
+  _e2e_last_click_ms=$(_e2e_now_ms)
 }
 
 e2e_click() {
@@ -420,6 +442,17 @@ e2e_wm_state() {
   LC_ALL=C.UTF-8 xprop -id "$1" -notype _NET_WM_STATE 2>/dev/null |
     sed -n 's/^_NET_WM_STATE = //p' | tr -d ' ' | tr ',' '\n' | sed '/^$/d'
 }
+
+# Both editors mark unsaved changes with a leading "*" in the title.
+_e2e_modified() { [[ "$(e2e_wm_name "$1")" == \** ]]; }
+_e2e_saved() { [[ -n "$(e2e_wm_name "$1")" ]] && ! _e2e_modified "$1"; }
+
+e2e_save() {
+  e2e_key "$1" ctrl+s
+  e2e_wait_until "editor $1 to save" _e2e_saved "$1"
+}
+
+e2e_wait_modified() { e2e_wait_until "editor $1 to show a change" _e2e_modified "$1"; }
 
 _e2e_title_is() { [[ "$(e2e_wm_name "$1")" == "$2" ]]; }
 
