@@ -17,7 +17,7 @@ inline constexpr ControlDef kControls[] = {
     {.kind = ControlKind::Label, .name = "lblYoubi", .left = 125, .top = 3, .width = 20, .height = 12,
      .text = "(曜)", .hint = "曜日のON/OFF", .tabStop = false, .color = clWhite, .fontColor = clBlack},
     {.kind = ControlKind::DatePicker, .name = "DateTimePicker1", .left = 0, .top = 0, .width = 121,
-     .height = 20, .tabOrder = 1, .tabStop = false},
+     .height = 20, .tabOrder = 1, .tabStop = false, .color = clWindow},
     {.kind = ControlKind::Edit, .name = "Edit1", .left = 8, .top = 0, .width = 105, .height = 20,
      .text = "Edit1", .tabOrder = 2, .tabStop = false, .visible = false, .color = clWindow},
     {.kind = ControlKind::Panel, .name = "Panel1", .left = 152, .top = 1, .width = 41, .height = 19,
