@@ -27,7 +27,7 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-std::vector<std::string> pieces(const std::string& text) {
+std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result(1);
   for (char c : text) {
     if (c == '\n')
@@ -38,10 +38,12 @@ std::vector<std::string> pieces(const std::string& text) {
   return result;
 }
 
-// The edit touched at most one existing line and otherwise only inserted lines in one place.
+// The edit added to the end, or touched at most one existing line, or inserted lines in one
+// place.
 void requireOneEdit(const std::string& before, const std::string& after) {
-  const auto a = pieces(before);
-  const auto b = pieces(after);
+  if (after.starts_with(before)) return;
+  const auto a = lines(before);
+  const auto b = lines(after);
   std::size_t prefix = 0;
   while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
   std::size_t suffix = 0;
