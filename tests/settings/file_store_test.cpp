@@ -225,14 +225,20 @@ TEST(DiskStore, AnInterruptedSaveLeavesTheOldFileOrTheNewOne) {
   }
 }
 
+// A whole program started beside its settings file in a real folder.
+struct DiskRig : Rig {
+  explicit DiskRig(const TempFolder& dir) {
+    platform.exePath = dir / "kelvado";
+    program.settingsFiles = &systemFileStore();
+    start();
+  }
+};
+
 TEST(DiskStore, AReadOnlySettingsFileKeepsTheMainWindowOpenUntilItIsWritable) {
   TempFolder dir;
   const std::string ini = dir / "kelvado.ini";
   put(ini, "[form]\nleft=10\n", 0444);
-  Rig rig;
-  rig.platform.exePath = dir / "kelvado";
-  rig.program.settingsFiles = &systemFileStore();
-  rig.start();
+  DiskRig rig(dir);
   EXPECT_EQ(rig.form1().left(), 10);
   rig.form1().userClose();
   EXPECT_FALSE(rig.program.app.terminated());
@@ -250,10 +256,7 @@ TEST(DiskStore, AnUnreadableSettingsFileIsNeitherLoadedNorOverwritten) {
   TempFolder dir;
   const std::string ini = dir / "kelvado.ini";
   put(ini, "[pmoj]\npmoj1=mine\n", 0200);
-  Rig rig;
-  rig.platform.exePath = dir / "kelvado";
-  rig.program.settingsFiles = &systemFileStore();
-  rig.start();
+  DiskRig rig(dir);
   EXPECT_EQ(rig.state.pmoj[0], "141310");
   rig.form1().userClose();
   EXPECT_FALSE(rig.program.app.terminated());
