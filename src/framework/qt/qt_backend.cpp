@@ -71,11 +71,18 @@ void QtBackend::messageBox(MessageKind kind, const std::string& caption, const s
     box.exec();
 }
 
-void QtBackend::runMessageLoop() { QApplication::exec(); }
+void QtBackend::runMessageLoop() {
+  loopRunning_ = true;
+  QApplication::exec();
+  loopRunning_ = false;
+}
 
 // exit() rather than quit(): quit() first asks every window to close, and ours refuse, since a
-// close request means something else to the program.
-void QtBackend::quitMessageLoop() { QCoreApplication::exit(0); }
+// close request means something else to the program. Outside the loop there is nothing to end,
+// and an exit() then would end the next modal box's loop at once instead.
+void QtBackend::quitMessageLoop() {
+  if (loopRunning_) QCoreApplication::exit(0);
+}
 
 void QtBackend::requestMainWindowClose() {
   if (!application_ || application_->terminated() || closing_) return;

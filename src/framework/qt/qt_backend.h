@@ -62,6 +62,7 @@ class QtBackend final : public Backend {
   std::function<void(QMessageBox&)> modalHook_;
   std::unique_ptr<CloseRequests> closeRequests_;
   bool closing_ = false;
+  bool loopRunning_ = false;
 };
 
 }  // namespace kelvado::qt

@@ -71,13 +71,21 @@ class FormWindow final : public QWidget {
     for (QWidget* w : clientAligned) w->setGeometry(rect());
   }
 
-  // Once the window manager has framed a window, its frame is the best guess for the next one.
   void moveEvent(QMoveEvent* event) override {
     QWidget::moveEvent(event);
-    if (isVisible() && !frameOf(*this).isNull()) frameEstimate_ = frameOf(*this);
+    noteFrame();
+  }
+  void showEvent(QShowEvent* event) override {
+    QWidget::showEvent(event);
+    noteFrame();
   }
 
  private:
+  // Once the window manager has framed a window, its frame is the best guess for the next one.
+  void noteFrame() {
+    if (isVisible() && !frameOf(*this).isNull()) frameEstimate_ = frameOf(*this);
+  }
+
   Form& form_;
   QMargins& frameEstimate_;
 };
