@@ -180,8 +180,10 @@ _e2e_teardown() {
   if ((status != 0)) && [[ -n "$E2E_DIR" && -n "${DISPLAY:-}" ]]; then
     import -window root "$E2E_DIR/failure.png" >/dev/null 2>&1 &&
       e2e_log "screen at failure: $E2E_DIR/failure.png"
-    e2e_log "--- processes started by this session"
-    ps -o pid,pgid,stat,etime,wchan:24,args -g "$(IFS=,; echo "${E2E_PIDS[*]}")" >&2
+    if ((${#E2E_PIDS[@]})); then
+      e2e_log "--- processes started by this session"
+      ps -o pid,sid,stat,etime,wchan:24,args --sid "$(IFS=,; echo "${E2E_PIDS[*]}")" >&2
+    fi
     for f in "$E2E_DIR"/logs/*.log; do
       [[ -s "$f" ]] && { e2e_log "--- $(basename "$f") (last lines)"; tail -n 20 "$f" >&2; }
     done
