@@ -1,0 +1,60 @@
+#!/bin/bash
+# A settings file that cannot be written: closing the main window shows the error box and
+# leaves the window open with the file untouched; once the file is writable the next close
+# saves and ends the program. First as root with a read-only file, then as an ordinary user
+# with root's file in root's folder, where the system itself refuses the write.
+. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib/harness.sh"
+e2e_require_tools setpriv
+e2e_session_start --wm --ac
+
+# A visible window of the program other than the main window.
+_box=""
+_has_box() {
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$E2E_KELVADO_PID" 2>/dev/null); do
+    [[ "$id" != "$E2E_KELVADO_WIN" ]] && _box=$id && return 0
+  done
+  return 1
+}
+_no_box() { ! _has_box; }
+
+# Two close requests, each answered by the error box and nothing else.
+expect_failed_closes() {
+  local before attempt
+  before=$(od -c "$ini")
+  for attempt in 1 2; do
+    e2e_close "$E2E_KELVADO_WIN"
+    e2e_wait_until "the error box" _has_box
+    e2e_assert_eq "$(e2e_wm_name "$E2E_KELVADO_WIN")" "$(e2e_wm_name "$_box")" "error box caption"
+    e2e_screenshot "$E2E_DIR/error-box-$1-$attempt.png" "$_box"
+    e2e_key "$_box" Return
+    e2e_wait_until "the error box to close" _no_box
+    _e2e_alive "$E2E_KELVADO_PID" || e2e_fail "the program ended although its settings were not saved"
+    e2e_assert_eq "$before" "$(od -c "$ini")" "settings file after failed save $attempt"
+  done
+}
+
+expect_saving_close() {
+  e2e_close "$E2E_KELVADO_WIN"
+  e2e_wait_exit "$E2E_KELVADO_PID"
+  e2e_assert_eq 0 "$E2E_EXIT_STATUS" "exit status once the file is writable"
+  e2e_assert_eq "[form] left=100 top=200 ; mine [patan]" "$(head -n 5 "$ini" | paste -sd' ')" "saved file"
+}
+
+e2e_install_kelvado
+ini=$E2E_KELVADO_DIR/kelvado.ini
+printf '[form]\nleft=100\ntop=200\n; mine\n' >"$ini"
+
+chmod 444 "$ini"
+e2e_start_kelvado --faketime "2003-04-07 10:00:00"
+expect_failed_closes root
+chmod 644 "$ini"
+expect_saving_close
+
+# The folder and the file are root's; nobody may read them but not write.
+e2e_spawn kelvado setpriv --reuid=65534 --regid=65534 --clear-groups "$E2E_KELVADO_DIR/kelvado"
+E2E_KELVADO_PID=$E2E_LAST_PID
+E2E_KELVADO_WIN=$(e2e_find_window "$E2E_KELVADO_PID")
+expect_failed_closes nobody
+chown -R 65534:65534 "$E2E_KELVADO_DIR"
+expect_saving_close
