@@ -298,7 +298,7 @@ class DatePickerPeer final : public Peer<QDateEdit, QPalette::Base, QPalette::Te
     option.initFrom(this);
     option.editable = true;
     option.subControls = QStyle::SC_ComboBoxEditField;
-    constexpr int kTextMargins = 4;
+    constexpr int kTextMargins = 2;  // the inner line edit keeps one pixel free on each side
     const int room =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() -
         kTextMargins;
