@@ -27,7 +27,7 @@ std::string followLinks(std::string path) {
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char target[PATH_MAX];
     const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
-    if (n < 0 || static_cast<std::size_t>(n) == sizeof target) return path;
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof target) return path;
     const std::string link(target, static_cast<std::size_t>(n));
     path = link.front() == '/' ? link : folderOf(path) + "/" + link;
   }

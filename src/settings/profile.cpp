@@ -53,12 +53,15 @@ struct Location {
   std::size_t valueEnd = 0;
 };
 
+// Some editors put a UTF-8 byte-order mark before the first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 Location locate(std::string_view text, std::string_view section, std::string_view key) {
   section = trim(section);
   key = trim(key);
   Location at;
   bool inSection = false;
-  std::size_t begin = 0;
+  std::size_t begin = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   while (begin < text.size()) {
     const std::size_t newline = text.find('\n', begin);
     const std::size_t end = newline == std::string_view::npos ? text.size() : newline;

@@ -3,7 +3,8 @@
 // Reading follows the platform profile service the file format comes from: a "[name]" line
 // opens a section, a "key=value" line holds a value, names match without regard to ASCII case
 // or surrounding blanks, the first of duplicate sections and of duplicate keys wins, a value
-// loses its surrounding blanks and one pair of matching quotes, and is cut to 2047 bytes.
+// loses its surrounding blanks and one pair of matching quotes, and is cut to 2047 bytes. A
+// UTF-8 byte-order mark before the first line is skipped.
 //
 // Editing touches only the value it sets: every other byte of the text (comments, blank lines,
 // unknown sections and keys, spacing, line endings, a missing final line ending) stays as it

@@ -32,6 +32,7 @@ TEST(ProfileRead, FindsValuesAsTheProfileServiceDoes) {
     std::optional<std::string> left;  // form/left
   } cases[] = {
       {"[form]\nleft=5\n", "5"},
+      {"\xEF\xBB\xBF[form]\nleft=5\n", "5"},
       {"[FORM]\nLeft=5", "5"},
       {"  [ form ]  ; note\n  left  =  5  \n", "5"},
       {"[form]\r\nleft=5\r\n", "5"},
