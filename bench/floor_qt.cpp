@@ -1,0 +1,15 @@
+// The toolkit's floor: the least a Qt Widgets program does to show a small window whose caption
+// and only label are the date text. The benchmark passes the text so every program shows the same.
+#include <QApplication>
+#include <QLabel>
+#include <QString>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString text = argc > 1 ? QString::fromUtf8(argv[1]) : QString();
+  QLabel label(text);
+  label.setWindowTitle(text);
+  label.setFixedSize(250, 23);
+  label.show();
+  return QApplication::exec();
+}
