@@ -212,16 +212,6 @@ trap _e2e_teardown EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-_e2e_wm_ready() {
-  # The window manager is managing once the root names its check window and that window
-  # names itself: the property is set before the manager has finished starting.
-  local check self
-  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
-  [[ -n "$check" ]] || return 1
-  self=$(xprop -id "$check" _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
-  [[ "$self" == "$check" ]]
-}
-
 e2e_session_start() {
   local ac=() arg
   for arg in "$@"; do
@@ -257,8 +247,10 @@ e2e_session_start() {
   export DBUS_SESSION_BUS_ADDRESS
 
   if ((E2E_WM)); then
-    e2e_spawn openbox openbox --sm-disable
-    e2e_wait_until "openbox to manage the screen" _e2e_wm_ready
+    # openbox names its check window before it has finished starting, and a window mapped in
+    # between may never be managed; it runs the --startup command once it is ready.
+    e2e_spawn openbox openbox --sm-disable --startup "touch $E2E_DIR/openbox-ready"
+    e2e_wait_until "openbox to manage the screen" test -e "$E2E_DIR/openbox-ready"
   fi
   e2e_log "session $E2E_DIR on display $DISPLAY (window manager: $( ((E2E_WM)) && echo openbox || echo none))"
 }
