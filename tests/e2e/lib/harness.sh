@@ -94,7 +94,8 @@ E2E_LAST_WIN=""
 E2E_EXIT_STATUS=""
 E2E_CLICK_GAP_MS=500
 _e2e_last_click_ms=0
-E2E_FAKETIME_LIB=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+_e2e_display_up=""
+E2E_FAKETIME_LIB=$(compgen -G '/usr/lib/*/faketime/libfaketime.so.1' | head -n 1) || true
 
 # The main window's controls: left top width height, in client pixels.
 declare -A E2E_FORM1_CONTROLS=(
@@ -177,7 +178,7 @@ _e2e_teardown() {
   local status=$? pid i
   trap - EXIT ERR
   set +e
-  if ((status != 0)) && [[ -n "$E2E_DIR" && -n "${DISPLAY:-}" ]]; then
+  if ((status != 0)) && [[ -n "$_e2e_display_up" ]]; then
     import -window root "$E2E_DIR/failure.png" >/dev/null 2>&1 &&
       e2e_log "screen at failure: $E2E_DIR/failure.png"
     if ((${#E2E_PIDS[@]})); then
@@ -188,11 +189,10 @@ _e2e_teardown() {
       [[ -s "$f" ]] && { e2e_log "--- $(basename "$f") (last lines)"; tail -n 20 "$f" >&2; }
     done
   fi
-  # Newest first: the program and editors go before the window manager, the X server and the bus.
+  # Newest first, one by one: the program and the editors end while their X server still runs.
   for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
-    kill -TERM -- "-${E2E_PIDS[i]}" 2>/dev/null
-  done
-  for pid in "${E2E_PIDS[@]}"; do
+    pid=${E2E_PIDS[i]}
+    kill -TERM -- "-$pid" 2>/dev/null
     E2E_TIMEOUT=5 e2e_wait_until "process $pid to end" _e2e_dead "$pid" 2>/dev/null ||
       kill -KILL -- "-$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
@@ -239,6 +239,7 @@ e2e_session_start() {
     3>"$E2E_DIR/display"
   e2e_wait_until "Xvfb to report its display" grep -q '^[0-9]' "$E2E_DIR/display"
   export DISPLAY=":$(head -n 1 "$E2E_DIR/display")"
+  _e2e_display_up=1
 
   e2e_spawn dbus dbus-daemon --session --nofork --nopidfile \
     --address="unix:path=$XDG_RUNTIME_DIR/bus" --print-address=3 3>"$E2E_DIR/bus"
@@ -305,6 +306,7 @@ e2e_start_kelvado() {
   done
   e2e_install_kelvado
   if [[ -n "$faketime" ]]; then
+    [[ -n "$E2E_FAKETIME_LIB" ]] || e2e_fail "libfaketime is not installed"
     # The clock starts at the given time and runs on; timers keep the real monotonic clock.
     env+=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$faketime" FAKETIME_DONT_FAKE_MONOTONIC=1
       "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
