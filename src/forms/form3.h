@@ -83,7 +83,8 @@ inline constexpr ControlDef kControls[] = {
      .height = 12, .text = "lab6", .tabStop = false, .autoSize = true},
 
     {.kind = ControlKind::Label, .name = "Label13", .parent = Panel1, .left = 8, .top = 8, .width = 239,
-     .height = 12, .text = "2003年04月07日 を参考に表示設定してください", .tabStop = false},
+     .height = 12, .text = "2003年04月07日 を参考に表示設定してください", .tabStop = false,
+     .autoSize = true},  // grows to its text where the fallback font is wider than the design's
     {.kind = ControlKind::Button, .name = "Button1", .left = 176, .top = 116, .width = 113, .height = 25,
      .text = "バージョン＆ヘルプ", .tabOrder = 6, .tabStop = false},
     // Greyed out: it is a note, not something to edit or focus.
