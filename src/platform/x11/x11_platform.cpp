@@ -174,7 +174,7 @@ class X11Platform : public Platform {
   std::string executablePath() override {
     std::error_code error;
     std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
-    if (error) throw Error("cannot find the program's own file: " + error.message());
+    if (error) throw Error("実行ファイルの場所が分かりません: " + error.message());
     // A program rebuilt or upgraded while it runs still belongs beside its file's name.
     constexpr std::string_view kDeleted = " (deleted)";
     if (path.ends_with(kDeleted) && !std::filesystem::exists(path)) path.resize(path.size() - kDeleted.size());
