@@ -163,6 +163,7 @@ _e2e_alive() {
 
 _e2e_dead() { ! _e2e_alive "$1"; }
 
+# shellcheck disable=SC2034 # E2E_EXIT_STATUS is read by the scripts that source this file
 e2e_wait_exit() {
   local pid=$1
   e2e_wait_until "process $pid to end" _e2e_dead "$pid"
@@ -238,7 +239,8 @@ e2e_session_start() {
   e2e_spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "${ac[@]}" \
     3>"$E2E_DIR/display"
   e2e_wait_until "Xvfb to report its display" grep -q '^[0-9]' "$E2E_DIR/display"
-  export DISPLAY=":$(head -n 1 "$E2E_DIR/display")"
+  DISPLAY=":$(head -n 1 "$E2E_DIR/display")"
+  export DISPLAY
   _e2e_display_up=1
 
   e2e_spawn dbus dbus-daemon --session --nofork --nopidfile \
@@ -409,6 +411,7 @@ _e2e_clipboard_is_not() { ! _e2e_clipboard_is "$1"; }
 
 e2e_set_clipboard() {
   # xclip serves the selection until another client takes it, then exits by itself.
+  # shellcheck disable=SC2016 # $1 is the inner shell's argument, expanded there
   e2e_spawn xclip bash -c 'printf %s "$1" | exec xclip -i -quiet -selection clipboard' xclip "$1"
   e2e_wait_until "the clipboard to hold [$1]" _e2e_clipboard_is "$1"
 }
