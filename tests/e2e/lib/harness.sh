@@ -261,7 +261,7 @@ e2e_session_start() {
 _e2e_visible_window() {
   local pid=$1 regex=${2:-} ids
   if [[ -n "$regex" ]]; then
-    ids=$(xdotool search --onlyvisible --pid "$pid" --name "$regex" 2>/dev/null) || return 1
+    ids=$(xdotool search --all --onlyvisible --pid "$pid" --name "$regex" 2>/dev/null) || return 1
   else
     ids=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null) || return 1
   fi
@@ -301,7 +301,7 @@ e2e_start_kelvado() {
   while (($#)); do
     case $1 in
       --faketime) faketime=$2; shift ;;
-      --as-nobody) as_user=(setpriv --reuid=nobody --regid=nobody --clear-groups) ;;
+      --as-nobody) as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups) ;;
       *) e2e_fail "e2e_start_kelvado: unknown option $1" ;;
     esac
     shift

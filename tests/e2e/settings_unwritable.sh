@@ -3,7 +3,7 @@
 # leaves the window open with the file untouched; once the file is writable the next close
 # saves and ends the program. First as root with a read-only file, then as an ordinary user
 # with root's file in root's folder, where the system itself refuses the write.
-. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib/harness.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 e2e_require_tools setpriv
 e2e_session_start --wm --ac
 
@@ -52,9 +52,7 @@ chmod 644 "$ini"
 expect_saving_close
 
 # The folder and the file are root's; nobody may read them but not write.
-e2e_spawn kelvado setpriv --reuid=65534 --regid=65534 --clear-groups "$E2E_KELVADO_DIR/kelvado"
-E2E_KELVADO_PID=$E2E_LAST_PID
-E2E_KELVADO_WIN=$(e2e_find_window "$E2E_KELVADO_PID")
+e2e_start_kelvado --as-nobody
 expect_failed_closes nobody
 chown -R 65534:65534 "$E2E_KELVADO_DIR"
 expect_saving_close

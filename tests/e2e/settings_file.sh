@@ -1,7 +1,7 @@
 #!/bin/bash
 # The settings file with the real program: the first close writes the whole file, a position
 # beyond the 1024x768 screen comes back to x 50, and the next close saves that position.
-. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib/harness.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 e2e_require_tools
 e2e_session_start --wm
 
