@@ -1,12 +1,14 @@
 // The benchmark's probe: one X connection that starts programs, presses the pointer and watches
 // windows appear and titles change, so every interval is taken in one process on one clock.
 //
-//   xprobe launch (--title TEXT | --class NAME) [--settle-ms N] [--focus-away] [--idle-ms N] [--pid NAME=PID]...
-//                 [--log FILE] [--timeout-ms N] -- COMMAND...
-//       Starts COMMAND, reports when a top-level window titled TEXT (or of class NAME) is mapped, optionally moves
-//       the focus to a window of its own, measures CPU over an idle period, then ends COMMAND
-//       and reports its peak resident memory.
-//   xprobe paste --editor WINDOW --prefix TEXT (--press-in WINDOW --at X,Y [--hold-ms N] | -- COMMAND...)
+//   xprobe launch (--title TEXT | --class NAME) [--settle-ms N] [--focus-away] [--idle-ms N]
+//                 [--pid NAME=PID]... [--log FILE] [--timeout-ms N] -- COMMAND...
+//       Starts COMMAND and reports when a top-level window titled TEXT (or of class NAME) is
+//       mapped, with the CPU time spent until then; optionally moves the focus to a window of
+//       its own and measures CPU (of COMMAND and of each PID) and the growth of FILE over an
+//       idle period; then ends COMMAND and reports its peak resident memory.
+//   xprobe paste --editor WINDOW --prefix TEXT
+//                (--press-in WINDOW --at X,Y [--hold-ms N] | -- COMMAND...) [--timeout-ms N]
 //       Presses the left button at X,Y inside the window --press-in (or starts COMMAND) and
 //       reports when the editor's title starts with TEXT (editors mark a changed document there).
 //   xprobe wait-title --window WINDOW (--prefix TEXT | --without TEXT) [--timeout-ms N]
@@ -294,10 +296,13 @@ int launch(const Options& options) {
   const double start = nowMs();
   const pid_t pid = spawn(options.command);
   double mappedAt = 0;
+  double cpuAtMap = 0;  // what the wall time costs the machine, and steadier under load
   const auto check = [&](xcb_window_t window) {
     if (watched[window] &&
-        (byClass ? display.windowClass(window) : display.title(window)) == want)
+        (byClass ? display.windowClass(window) : display.title(window)) == want) {
       mappedAt = nowMs();
+      cpuAtMap = cpuNs(pid);
+    }
     return mappedAt > 0;
   };
   const bool found = display.pump(
@@ -344,7 +349,7 @@ int launch(const Options& options) {
     fail("no window " + std::string(byClass ? "of class" : "titled") + " \"" + want +
          "\" was mapped");
   }
-  std::printf("startup_ms=%.2f\n", mappedAt - start);
+  std::printf("startup_ms=%.2f\nstartup_cpu_ms=%.2f\n", mappedAt - start, cpuAtMap / 1e6);
   std::fflush(stdout);
 
   const auto idle = [&](double ms) {
