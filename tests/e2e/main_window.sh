@@ -14,6 +14,13 @@ read -r _ _ width height <<<"$(e2e_geometry "$win")"
 e2e_assert_eq "250x23" "${width}x${height}" "client area"
 e2e_wm_state "$win" | grep -x _NET_WM_STATE_ABOVE >/dev/null ||
   e2e_fail "not stay-on-top: _NET_WM_STATE is [$(e2e_wm_state "$win" | paste -sd,)]"
+# What the window manager lets the user do with it: minimise and close, but neither resize nor
+# maximise. (openbox 3.6 still draws a maximise button next to the minimise button; it is
+# inert, and only this list says what the window manager offers.)
+allowed=$(xprop -id "$win" -notype _NET_WM_ALLOWED_ACTIONS | sed -n 's/^_NET_WM_ALLOWED_ACTIONS = //p' |
+  tr -d ' ' | tr ',' '\n' | grep -E '^_NET_WM_ACTION_(MINIMIZE|CLOSE|RESIZE|MAXIMIZE_HORZ|MAXIMIZE_VERT)$' |
+  sort | paste -sd,)
+e2e_assert_eq "_NET_WM_ACTION_CLOSE,_NET_WM_ACTION_MINIMIZE" "$allowed" "window manager actions offered"
 
 # Another window activated over it must still stay below it.
 e2e_start_editor mousepad

@@ -23,6 +23,10 @@ double scaleFor(const FormDef& def) {
   return static_cast<double>(std::lround(QGuiApplication::primaryScreen()->logicalDotsPerInch())) / kDesignDpi;
 }
 
+// The flags become the window's Motif hints, which with the size hints are all a window manager
+// is told. openbox 3.6 leaves maximising out for a fixed-size window, yet draws an inert
+// maximise button wherever there is a minimise button, and it keeps every dialog's minimise
+// button: no hint of the window's changes either.
 Qt::WindowFlags flagsFor(const FormDef& def) {
   Qt::WindowFlags flags = def.border == BorderStyle::Dialog ? Qt::Dialog : Qt::Window;
   flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
