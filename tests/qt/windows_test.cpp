@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "framework/qt/qt_backend.h"
 #include "framework/qt/qt_form.h"
@@ -179,6 +180,53 @@ TEST_F(QtProgram, PatternButtonsActOnThePressNotOnTheKeyboard) {
   QTest::mousePress(bt4, Qt::LeftButton, {}, bt4->rect().center());
   QTest::mouseRelease(bt4, Qt::LeftButton, {}, bt4->rect().center());
   EXPECT_EQ(windowOf(*program.Form1)->windowTitle(), "4月7日(月)");
+}
+
+// Under a window manager that frames every window with a 1-pixel border and a 20-pixel caption,
+// as openbox does, and notes which windows it was asked about.
+class QtProgramInFrames : public ::testing::Test {
+ protected:
+  void start(const std::string& settings) {
+    ASSERT_TRUE(dir.isValid());
+    platform.exePath = (dir.path() + "/kelvado").toStdString();
+    std::ofstream(dir.path().toStdString() + "/kelvado.ini") << settings;
+    backend.frames().ask = [this](const QWidget& w) -> qt::FrameAnswer {
+      asked << w.objectName();
+      return [] { return QMargins(1, 20, 1, 1); };
+    };
+    program.start();
+  }
+
+  QTemporaryDir dir;
+  qt::QtBackend backend;
+  fake::FakePlatform platform;  // one monitor of 1024 x 768
+  Program program{backend, platform};
+  QStringList asked;
+};
+
+// The start-up check against the monitors sees the outer size, 252 x 44, before the window is
+// first shown.
+TEST_F(QtProgramInFrames, APositionWhoseFrameSticksOutByOnePixelGoesTo50) {
+  start("[form]\nleft=773\ntop=725\n");
+  EXPECT_EQ(program.Form1->left(), 50);
+  EXPECT_EQ(program.Form1->top(), 50);
+}
+
+TEST_F(QtProgramInFrames, APositionWhoseFrameJustFitsStays) {
+  start("[form]\nleft=772\ntop=724\n");
+  EXPECT_EQ(program.Form1->left(), 772);
+  EXPECT_EQ(program.Form1->top(), 724);
+}
+
+TEST_F(QtProgramInFrames, OnlyTheMainWindowAsksAtStartTheOthersOnceWhenTheirSizeIsWanted) {
+  start("");
+  EXPECT_EQ(asked, QStringList{"Form1"});
+  TForm2& help = *program.Form2;
+  EXPECT_EQ(help.width(), 466 + 2);
+  EXPECT_EQ(help.height(), 561 + 21);
+  help.setLeft(120);
+  help.show();
+  EXPECT_EQ(asked, (QStringList{"Form1", "Form2"}));
 }
 
 TEST(QtPlacement, AWindowMovesOntoAnotherMonitorAtTheSameOffsetAndInsideIt) {

@@ -43,7 +43,7 @@ QtBackend::QtBackend(std::unique_ptr<QApplication> app) : app_(std::move(app)) {
 QtBackend::~QtBackend() = default;
 
 std::unique_ptr<FormPeer> QtBackend::createFormPeer(Form& form) {
-  auto peer = std::make_unique<QtFormPeer>(form, frameEstimate_);
+  auto peer = std::make_unique<QtFormPeer>(form, frames_);
   if (!application_) {
     // The first window is the main window.
     application_ = &form.application();

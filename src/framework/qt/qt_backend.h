@@ -1,7 +1,6 @@
 // The Qt 6 Widgets backend: windows, timers, modal boxes and the message loop.
 #pragma once
 
-#include <QMargins>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "framework/framework.h"
+#include "framework/qt/qt_form.h"
 
 class QApplication;
 class QMessageBox;
@@ -46,6 +46,9 @@ class QtBackend final : public Backend {
   // X11 has no task-bar title of the application's own; the main window's caption serves.
   const std::string& applicationTitle() const { return applicationTitle_; }
 
+  // Tests answer for the window manager here, before the first window is made.
+  Frames& frames() { return frames_; }
+
   // Tests answer modal boxes here: the hook gets the finished box instead of a person.
   void setModalHook(std::function<void(QMessageBox&)> hook) { modalHook_ = std::move(hook); }
 
@@ -57,7 +60,7 @@ class QtBackend final : public Backend {
   std::unique_ptr<QApplication> app_;  // first in, last out: everything below needs it
   Application* application_ = nullptr;
   QPointer<QWidget> mainWindow_;
-  QMargins frameEstimate_;
+  Frames frames_;
   std::string applicationTitle_;
   std::function<void(QMessageBox&)> modalHook_;
   std::unique_ptr<CloseRequests> closeRequests_;

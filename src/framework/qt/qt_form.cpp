@@ -57,8 +57,7 @@ QMargins frameOf(const QWidget& window) {
 
 class FormWindow final : public QWidget {
  public:
-  FormWindow(Form& form, QMargins& frameEstimate)
-      : QWidget(nullptr, flagsFor(form.def())), form_(form), frameEstimate_(frameEstimate) {}
+  FormWindow(Form& form, Frames& frames) : QWidget(nullptr, flagsFor(form.def())), form_(form), frames_(frames) {}
 
   std::vector<QWidget*> clientAligned;
 
@@ -87,15 +86,15 @@ class FormWindow final : public QWidget {
  private:
   // Once the window manager has framed a window, its frame is the best guess for the next one.
   void noteFrame() {
-    if (isVisible() && !frameOf(*this).isNull()) frameEstimate_ = frameOf(*this);
+    if (isVisible() && !frameOf(*this).isNull()) frames_.lastSeen = frameOf(*this);
   }
 
   Form& form_;
-  QMargins& frameEstimate_;
+  Frames& frames_;
 };
 
-QtFormPeer::QtFormPeer(Form& form, QMargins& frameEstimate)
-    : form_(form), frameEstimate_(frameEstimate), window_(std::make_unique<FormWindow>(form, frameEstimate)) {
+QtFormPeer::QtFormPeer(Form& form, Frames& frames)
+    : form_(form), frames_(frames), window_(std::make_unique<FormWindow>(form, frames)) {
   const FormDef& def = form.def();
   const double scale = scaleFor(def);
   FormWindow& w = *window_;
@@ -110,6 +109,9 @@ QtFormPeer::QtFormPeer(Form& form, QMargins& frameEstimate)
   else
     w.setFixedSize(client);
   if (def.position == FormPosition::Designed) w.move(def.left, def.top);
+  // Shown as soon as it is made, and placed before that by its outer size: the window manager
+  // works the frame out while the controls are being made.
+  if (def.visible) pendingFrame_ = frames.ask(w);
 
   std::vector<QWidget*> widgets;
   std::vector<std::pair<int, QWidget*>> tabStops;
@@ -182,10 +184,20 @@ WindowId QtFormPeer::windowId() { return static_cast<WindowId>(window_->winId())
 
 Rect QtFormPeer::outerBounds() const {
   const FormWindow& w = *window_;
-  // Qt knows the frame only once the window manager has drawn one; until then, guess.
-  const QMargins frame = shownBefore_ ? frameOf(w) : frameEstimate_;
+  // Qt knows the frame only once the window manager has drawn one.
+  const QMargins frame = shownBefore_ ? frameOf(w) : frameBeforeShow();
   const QPoint at = w.pos();  // a top-level's position is its frame's
   return {at.x(), at.y(), w.width() + frame.left() + frame.right(), w.height() + frame.top() + frame.bottom()};
+}
+
+QMargins QtFormPeer::frameBeforeShow() const {
+  if (!frameAnswered_) {
+    if (!pendingFrame_) pendingFrame_ = frames_.ask(*window_);
+    answeredFrame_ = pendingFrame_();
+    pendingFrame_ = nullptr;
+    frameAnswered_ = true;
+  }
+  return answeredFrame_.value_or(frames_.lastSeen);
 }
 
 void QtFormPeer::moveTo(int left, int top) { window_->move(left, top); }

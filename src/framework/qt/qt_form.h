@@ -4,10 +4,13 @@
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "framework/framework.h"
+#include "framework/qt/qt_frame_extents.h"
 
 class QWidget;
 
@@ -15,11 +18,18 @@ namespace kelvado::qt {
 
 class FormWindow;
 
+// What the windows know of the window manager's frames, shared by all of them: the outer size
+// of a window that has not been shown yet must count the frame it is going to get.
+struct Frames {
+  // Asks the window manager which frame a window will get.
+  std::function<FrameAnswer(const QWidget&)> ask = askFrameExtents;
+  // The frame the window manager drew last: the guess when it cannot tell.
+  QMargins lastSeen;
+};
+
 class QtFormPeer final : public FormPeer {
  public:
-  // `frameEstimate` is shared by all windows: the frame the window manager last drew, used for
-  // the outer size of a window before it has been shown.
-  QtFormPeer(Form& form, QMargins& frameEstimate);
+  QtFormPeer(Form& form, Frames& frames);
   ~QtFormPeer() override;
 
   QWidget* widget() const;
@@ -35,12 +45,18 @@ class QtFormPeer final : public FormPeer {
 
  private:
   void placeBeforeShow();
+  QMargins frameBeforeShow() const;
 
   const Form& form_;
-  QMargins& frameEstimate_;
+  Frames& frames_;
   std::unique_ptr<FormWindow> window_;
   std::vector<ControlPeer*> controls_;
   bool shownBefore_ = false;
+  // The window manager is asked about the frame once, before the first show; a window defined
+  // visible asks as it is made, the others when their outer size is first wanted.
+  mutable FrameAnswer pendingFrame_;
+  mutable bool frameAnswered_ = false;
+  mutable std::optional<QMargins> answeredFrame_;
 };
 
 // Where a window at `outer` on monitor `from` goes on monitor `to`: at the same offset from the
