@@ -8,10 +8,10 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <memory>
 
@@ -175,11 +175,11 @@ TEST_F(QtControls, WidgetsShowWhatTheDefinitionAsks) {
   EXPECT_FALSE(list.isEditable());
   EXPECT_EQ(list.itemDelegate()->sizeHint({}, list.model()->index(0, 0)).height(), 12);
 
-  auto& note = widget<QPlainTextEdit>(Note);
+  auto& note = widget<QTextEdit>(Note);
   EXPECT_EQ(note.toPlainText(), "一行目\n二行目");
   EXPECT_TRUE(note.isReadOnly());
   EXPECT_FALSE(note.isEnabled());
-  EXPECT_EQ(note.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(note.lineWrapMode(), QTextEdit::WidgetWidth);
   EXPECT_EQ(note.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(note.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 

@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
@@ -121,10 +123,20 @@ TEST_F(QtProgram, DialogAndHelpWindowFollowTheirDefinitions) {
   EXPECT_EQ(help.top(), 259);
   help.show();
   h->resize(300, 200);
-  auto* memo = widgetOf<QPlainTextEdit>(help, "Memo1");
+  auto* memo = widgetOf<QTextEdit>(help, "Memo1");
   EXPECT_EQ(memo->geometry(), QRect(0, 0, 300, 200)) << "the memo follows the window";
   EXPECT_TRUE(memo->isReadOnly());
   EXPECT_EQ(memo->toPlainText().split('\n').size(), 42);
+}
+
+// 42 lines of 12 pixels, as designed: the whole text shows without scrolling.
+TEST_F(QtProgram, TheHelpTextFitsItsWindow) {
+  TForm2& help = *program.Form2;
+  help.show();
+  auto* memo = widgetOf<QTextEdit>(help, "Memo1");
+  EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
+  QTextCursor line(memo->document()->findBlockByNumber(41));
+  EXPECT_EQ(memo->cursorRect(line).top() - memo->cursorRect(QTextCursor(memo->document())).top(), 41 * 12);
 }
 
 TEST_F(QtProgram, AMovedWindowReportsWhereItWasPut) {

@@ -10,12 +10,14 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QApplication>
 
 #include <algorithm>
@@ -135,14 +137,17 @@ class EditPeer final : public Peer<QLineEdit, QPalette::Base, QPalette::Text> {
   }
 };
 
-class MemoPeer final : public Peer<QPlainTextEdit, QPalette::Base, QPalette::Text> {
+// A QTextEdit: the plain text edit's layout keeps the font's own line spacing whatever the
+// text asks for.
+class MemoPeer final : public Peer<QTextEdit, QPalette::Base, QPalette::Text> {
  public:
   MemoPeer(Control& control, QWidget* parent, double scale) : Peer(control, parent, scale) {
     const ControlDef& d = control.def();
     setReadOnly(d.readOnly);
+    setAcceptRichText(false);
     // A narrower margin than Qt's default, so lines that fit the designed width still fit.
     document()->setDocumentMargin(2);
-    setLineWrapMode(d.wordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    setLineWrapMode(d.wordWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     const bool horizontal = d.scrollBars == ScrollBars::Horizontal || d.scrollBars == ScrollBars::Both;
     const bool vertical = d.scrollBars == ScrollBars::Vertical || d.scrollBars == ScrollBars::Both;
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
@@ -151,7 +156,16 @@ class MemoPeer final : public Peer<QPlainTextEdit, QPalette::Base, QPalette::Tex
 
  protected:
   void refresh(ControlProperty what) override {
-    if (what == ControlProperty::Text) setPlainText(qs(control_.text()));
+    if (what != ControlProperty::Text) return;
+    setPlainText(qs(control_.text()));
+    // Lines as tall as the characters, as the memos were laid out: the Japanese faces on Linux
+    // space their lines a pixel or so wider, and the help text would no longer fit its window.
+    QTextBlockFormat lines;
+    lines.setLineHeight(QFontInfo(font()).pixelSize(), QTextBlockFormat::FixedHeight);
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(lines);
+    document()->clearUndoRedoStacks();
   }
 };
 
