@@ -125,6 +125,19 @@ TEST_F(X11Platform, FocusInsideAWindowCountsAsItsTopLevel) {
   EXPECT_TRUE(waitUntil([&] { return platform->foregroundWindow() == a; }));
 }
 
+TEST_F(X11Platform, UnderAFrameTheClientWindowMarkedByTheManagerCounts) {
+  if (wm) GTEST_SKIP() << "plays a window manager without _NET_ACTIVE_WINDOW itself";
+  // What a reparenting window manager without _NET_ACTIVE_WINDOW leaves: frame, client, field.
+  const xcb_window_t frame = client.createWindow(100, 150, 300, 200);
+  const xcb_window_t window = client.createWindow(5, 20, 290, 175, frame);
+  const xcb_window_t field = client.createWindow(10, 10, 100, 20, window);
+  client.setProperty(window, "WM_STATE", client.atom("WM_STATE"), {1, XCB_NONE});
+  client.setFocus(field);
+  EXPECT_EQ(platform->foregroundWindow(), window);
+  client.setFocus(frame);
+  EXPECT_EQ(platform->foregroundWindow(), frame);
+}
+
 TEST_F(X11Platform, PointerRootFocusMeansTheTopLevelUnderThePointer) {
   if (wm) GTEST_SKIP() << "a window manager keeps the focus on a window";
   openTwoWindows();
