@@ -49,7 +49,11 @@ Toolkit makeToolkit(const char* argv0) {
 
   Toolkit toolkit;
   toolkit.backend = std::make_unique<qt::QtBackend>(std::move(app));
-  toolkit.platform = makeX11Platform();
+  try {
+    toolkit.platform = makeX11Platform();
+  } catch (const Error& e) {
+    giveUp(e.what());
+  }
   return toolkit;
 }
 
