@@ -33,6 +33,10 @@ struct BuiltControl {
   ControlPeer* peer;   // the same object as widget
 };
 
+// A hidden edit only holds text for the program, which the core keeps: a widget would cost a
+// text layout at start for nothing.
+constexpr bool needsWidget(const ControlDef& d) { return d.visible || d.kind != ControlKind::Edit; }
+
 // Makes the widget for one control under `parent`, at its place multiplied by `scale`, already
 // showing the control's state and forwarding the user's input to it.
 BuiltControl buildControl(Control& control, QWidget* parent, double scale);

@@ -117,6 +117,11 @@ QtFormPeer::QtFormPeer(Form& form, Frames& frames)
   std::vector<std::pair<int, QWidget*>> tabStops;
   for (int i = 0; i < static_cast<int>(def.controls.size()); ++i) {
     const ControlDef& c = def.controls[static_cast<std::size_t>(i)];
+    if (!needsWidget(c)) {
+      widgets.push_back(nullptr);
+      controls_.push_back(nullptr);
+      continue;
+    }
     QWidget* parent = c.parent < 0 ? &w : widgets.at(static_cast<std::size_t>(c.parent));
     const BuiltControl built = buildControl(form.control(i), parent, scale);
     if (c.align == Align::Client) {
