@@ -6,9 +6,7 @@
 # one; and closing the main window writes the notation and the stored pattern to the settings file.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/lib/dialog_helpers.sh"
-dialog_require_tools
-e2e_session_start --wm
-dialog_a11y_start
+dialog_session_start
 e2e_start_kelvado --faketime "2003-04-07 10:00:00"
 win=$E2E_KELVADO_WIN
 

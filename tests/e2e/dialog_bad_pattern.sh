@@ -5,9 +5,7 @@
 # on, and the slot is written back to the settings file as it was read.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/lib/dialog_helpers.sh"
-dialog_require_tools
-e2e_session_start --wm
-dialog_a11y_start
+dialog_session_start
 e2e_install_kelvado
 # The settings file is the executable's path with ".ini" for its extension.
 printf '[pmoj]\npmoj1=2a1011\n' >"$E2E_KELVADO_DIR/kelvado.ini"

@@ -56,6 +56,13 @@ _dialog_a11y_bus_up() {
     org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
 }
 
+# A session with a window manager and an accessibility bus, ready for the program to start in.
+dialog_session_start() {
+  dialog_require_tools
+  e2e_session_start --wm
+  dialog_a11y_start
+}
+
 dialog_a11y_start() {
   # --a11y=1 tells toolkits that assistive technology is on, so Qt serves its widget tree.
   e2e_spawn atspi "$DIALOG_A11Y_LAUNCHER" --launch-immediately --a11y=1
