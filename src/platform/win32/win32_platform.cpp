@@ -1,0 +1,136 @@
+// The platform layer on Windows, over user32 and kernel32, Unicode throughout.
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "win32/wide_text.h"
+
+namespace kelvado::win32 {
+namespace {
+
+// How long a paste waits for the target to become the foreground window. Activation normally
+// takes a few milliseconds; a target that never comes must not freeze the window for long.
+constexpr DWORD kActivationWaitMs = 300;
+constexpr DWORD kForegroundPollMs = 1;
+
+// Another program may hold the clipboard open for a moment (a clipboard viewer reading it).
+constexpr int kClipboardAttempts = 10;
+constexpr DWORD kClipboardRetryMs = 10;
+
+// A module path is at most 32767 characters; one doubling past that is the most we try.
+constexpr DWORD kLongestModulePath = 65536;
+
+HWND handleOf(WindowId id) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id)); }
+
+WindowId idOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
+
+INPUT key(WORD virtualKey, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  // Programs that read the scan code (terminals, remote desktops) see the real key.
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<MonitorRect>*>(list)->push_back({r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+class Win32Platform : public Platform {
+ public:
+  ~Win32Platform() override {
+    if (clipboardOwner_ != nullptr) DestroyWindow(clipboardOwner_);
+  }
+
+  WindowId foregroundWindow() override { return idOf(GetForegroundWindow()); }
+
+  void bringToFront(WindowId id) override {
+    const HWND target = handleOf(id);
+    if (id == 0 || !IsWindow(target)) return;
+    // Asynchronously: a target that hangs must not hang us.
+    if (IsIconic(target)) ShowWindowAsync(target, SW_RESTORE);
+    SetForegroundWindow(target);
+    // The foreground changes once the target's thread has taken the activation; keys sent
+    // before then go to whichever window still has the focus (often our own).
+    const ULONGLONG deadline = GetTickCount64() + kActivationWaitMs;
+    while (GetForegroundWindow() != target && GetTickCount64() < deadline) {
+      // The activation sends our windows messages and waits for them: answer while we wait.
+      MsgWaitForMultipleObjectsEx(0, nullptr, kForegroundPollMs, QS_SENDMESSAGE, 0);
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+
+  void sendCtrlV() override {
+    // One call, so that nothing else is typed between them and Ctrl is never left down.
+    INPUT keys[] = {key(VK_CONTROL, false), key('V', false), key(VK_CONTROL, true), key('V', true)};
+    SendInput(static_cast<UINT>(std::size(keys)), keys, sizeof(INPUT));
+  }
+
+  void setClipboardText(const std::string& text) override {
+    const std::wstring wide = widen(text);
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr) return;
+    void* data = GlobalLock(memory);
+    std::memcpy(data, wide.c_str(), bytes);
+    GlobalUnlock(memory);
+    // Without an owner window, EmptyClipboard leaves no owner and SetClipboardData fails.
+    if (clipboardOwner_ == nullptr)
+      clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    bool open = false;
+    for (int attempt = 0; attempt < kClipboardAttempts && !(open = OpenClipboard(clipboardOwner_)); ++attempt)
+      Sleep(kClipboardRetryMs);
+    // A clipboard that stays busy keeps what it held: the paste then pastes that.
+    if (open && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr) memory = nullptr;
+    if (open) CloseClipboard();
+    if (memory != nullptr) GlobalFree(memory);
+  }
+
+  std::vector<MonitorRect> monitors() override {
+    std::vector<MonitorRect> list;
+    EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&list));
+    return list;
+  }
+
+  std::string executablePath() override {
+    // The path has no length limit of its own: grow the buffer until the whole of it fits.
+    for (DWORD size = MAX_PATH; size <= kLongestModulePath; size *= 2) {
+      std::wstring path(size, L'\0');
+      const DWORD n = GetModuleFileNameW(nullptr, path.data(), size);
+      if (n == 0) break;
+      if (n < size) {
+        path.resize(n);
+        return narrow(path);
+      }
+    }
+    throw Error("実行ファイルの場所が分かりません");
+  }
+
+  LocalDateTime localNow() override {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  }
+
+ private:
+  HWND clipboardOwner_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> makeWin32Platform() { return std::make_unique<Win32Platform>(); }
+
+}  // namespace kelvado::win32
