@@ -6,6 +6,8 @@
 // Finds the first visible top-level window of that class or with that exact title and prints
 // its title, or with CHILD_CLASS the texts of all its descendants of that class, one after the
 // other, each ended by a line break. Windows line ends become "\n". Exit 1: no such window.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -65,6 +67,8 @@ void print(std::wstring text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Bytes as they are: the C runtime would make every "\n" a "\r\n" on the way out.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 3 || (std::wstring(argv[1]) != L"--class" && std::wstring(argv[1]) != L"--title")) {
     std::fputs("usage: window_text --class CLASS|--title TITLE [CHILD_CLASS]\n", stderr);
     return 2;

@@ -58,6 +58,11 @@ _wine_prepare_cache() {
     localedef -i ja_JP -f UTF-8 "$cache/locale/ja_JP.UTF-8" 2>/dev/null ||
       [[ -d $cache/locale/ja_JP.UTF-8 ]] || e2e_fail "could not build the ja_JP.UTF-8 locale"
   fi
+  # Wine takes its code page (932) and its Japanese names from the locale.
+  # For the programs started from here: bash itself reads LOCPATH only at its own start and
+  # keeps its C.UTF-8, which is fine, so its complaint is dropped.
+  export LOCPATH=$cache/locale
+  { export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; } 2>/dev/null
   if [[ ! -f $cache/template/.kelvado-ready ]]; then
     rm -rf "$cache/template"
     (
@@ -92,7 +97,6 @@ wine_session_start() {
   local cache=${KELVADO_WINE_CACHE:-$(dirname "$KELVADO_EXE")/wine-e2e}
   e2e_session_start --wm
   export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-  export LOCPATH=$cache/locale LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   _wine_prepare_cache "$cache"
   export WINEPREFIX=$E2E_DIR/prefix
   cp -a "$cache/template" "$WINEPREFIX"

@@ -1,0 +1,37 @@
+// The Windows floor: the least a Win32 program does to show a titled window the size of the
+// program's main window, built with the same toolchain. floor_win32 TITLE
+#include <windows.h>
+
+namespace {
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR title, int) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = L"floor";
+  RegisterClassW(&windowClass);
+  RECT frame{0, 0, 250, 23};
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_TOPMOST);
+  HWND window = CreateWindowExW(WS_EX_TOPMOST, L"floor", title, style, 0, 0, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOW);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
