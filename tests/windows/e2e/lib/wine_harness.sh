@@ -13,10 +13,11 @@
 #   KELVADO_WINE_CACHE   a folder kept between runs for the Japanese locale and the template
 #                        prefix, each made once (default: a folder beside KELVADO_EXE)
 #
-#   wine_session_start             e2e_session_start --wm, then a private Wine prefix copied
+#   wine_session_start [--dpi N]   e2e_session_start --wm, then a private Wine prefix copied
 #                                  from the template, in a Japanese locale (ja_JP.UTF-8 built
 #                                  with localedef into the cache; nothing system-wide), with
-#                                  "ＭＳ Ｐゴシック" mapped to IPAPGothic
+#                                  "ＭＳ Ｐゴシック" mapped to IPAPGothic; --dpi sets the
+#                                  desktop's pixels per inch (96 otherwise)
 #   wine_path WINDOWS_PATH         prints the Linux path of a C:\ path in the session's prefix
 #   wine_install_kelvado [FOLDER]  copy the program to FOLDER (a C:\ path; default
 #                                  C:\ケルバド); sets WINE_KELVADO_EXE (C:\ path) and
@@ -93,6 +94,14 @@ _wine_teardown() {
 }
 
 wine_session_start() {
+  local dpi=""
+  while (($#)); do
+    case $1 in
+      --dpi) dpi=$2; shift ;;
+      *) e2e_fail "wine_session_start: unknown option $1" ;;
+    esac
+    shift
+  done
   wine_require_tools
   local cache=${KELVADO_WINE_CACHE:-$(dirname "$KELVADO_EXE")/wine-e2e}
   e2e_session_start --wm
@@ -101,6 +110,10 @@ wine_session_start() {
   export WINEPREFIX=$E2E_DIR/prefix
   cp -a "$cache/template" "$WINEPREFIX"
   trap _wine_teardown EXIT
+  if [[ -n $dpi ]]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wineserver -w
+  fi
   e2e_log "Wine prefix $WINEPREFIX, locale $LANG"
 }
 
