@@ -35,7 +35,8 @@ std::string pathOf(Program& program) { return settingsPath(program.platform.exec
 }  // namespace
 
 std::string settingsPath(std::string_view executablePath) {
-  const std::size_t name = executablePath.rfind('/') + 1;  // 0 when there is no folder
+  // Bytes of a multi-byte UTF-8 character are all above 0x7F: none is taken for these.
+  const std::size_t name = executablePath.find_last_of("/\\:") + 1;  // 0 when there is no folder
   const std::size_t dot = executablePath.rfind('.');
   const std::size_t stem = dot != std::string_view::npos && dot >= name ? dot : executablePath.size();
   return std::string(executablePath.substr(0, stem)) + ".ini";
@@ -60,7 +61,7 @@ void inikaki(Program& program) {
   const FileStore::Contents file = program.settingsFiles->read(path);
   // Rewriting a file we could not read would throw away what it holds.
   if (file.status == FileStore::Contents::Status::Unreadable) cannotWrite(path);
-  Profile ini(file.bytes);
+  Profile ini(file.bytes, program.settingsFiles->newline());
   const TForm1& form = *program.Form1;
   ini.writeInteger("form", "left", form.left());
   ini.writeInteger("form", "top", form.top());

@@ -9,8 +9,8 @@ namespace kelvado {
 class Program;
 
 // The settings file of an executable: its path with the extension replaced by ".ini", or
-// ".ini" appended when the file name has none. The path is UTF-8 and "/" separates folders,
-// so no byte of a multi-byte character is taken for a separator or a dot.
+// ".ini" appended when the file name has none. "/", "\\" and ":" end a folder or drive name.
+// The path is UTF-8, so no byte of a multi-byte character is taken for a separator or a dot.
 std::string settingsPath(std::string_view executablePath);
 
 // Reads every setting into the program and places the main window; called once at start.

@@ -30,6 +30,12 @@ TEST(SettingsPath, ReplacesTheExecutablesExtension) {
       {"/opt/表.d/kelvado", "/opt/表.d/kelvado.ini"},
       {"/opt/a.b.c", "/opt/a.b.ini"},
       {"kelvado", "kelvado.ini"},
+      {"C:\\Tools\\kelvado.exe", "C:\\Tools\\kelvado.ini"},
+      {"C:\\Tools.v2\\kelvado", "C:\\Tools.v2\\kelvado.ini"},
+      {"C:kelvado", "C:kelvado.ini"},
+      {"\\\\server\\share.d\\kelvado.表", "\\\\server\\share.d\\kelvado.ini"},
+      {"C:\\ユーザー\\デスクトップ\\ケルバド\\kelvado.exe", "C:\\ユーザー\\デスクトップ\\ケルバド\\kelvado.ini"},
+      {"C:\\ソフト.d\\表", "C:\\ソフト.d\\表.ini"},
   };
   for (const auto& c : cases) EXPECT_EQ(settingsPath(c.exe), c.ini);
 }
@@ -45,6 +51,25 @@ TEST(Settings, FirstStartUsesDefaultsAndTheFirstCloseWritesTheWholeFile) {
   rig.form1().userClose();
   EXPECT_TRUE(rig.program.app.terminated());
   EXPECT_EQ(rig.files.files.at(kIni), kFirstFile);
+}
+
+TEST(Settings, ANewFileTakesTheSystemsLineEndingAndAnOldOneKeepsItsOwn) {
+  std::string crlfFirstFile;
+  for (const char c : kFirstFile) crlfFirstFile += c == '\n' ? "\r\n" : std::string(1, c);
+  const struct {
+    std::string before, after;
+  } cases[] = {
+      {"", crlfFirstFile},
+      {"[form]\nleft=10\n", "[form]\nleft=10\ntop=0\n" + kFirstFile.substr(20)},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    rig.files.lineEnding = "\r\n";
+    if (!c.before.empty()) rig.files.files[kIni] = c.before;
+    rig.start();
+    rig.form1().userClose();
+    EXPECT_EQ(rig.files.files.at(kIni), c.after);
+  }
 }
 
 TEST(Settings, ChangesMadeDuringTheRunAreSavedOnClose) {
@@ -103,6 +128,14 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
       {"duplicates", "[form]\nleft=10\nleft=20\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); },
        "[form]\nleft=10\nleft=20\ntop=0\n"},
       {"no final line ending", "[pmoj]\npmoj1=令和", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "令和"); }, ""},
+      {"Shift-JIS comment, key and value (its second byte is \\)",
+       "; \x93\xfa\x95\x74\r\n[pmoj]\r\n\x95\x5c=1\r\npmoj1=\x95\x5c\r\n",
+       [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "\x95\x5c"); }, ""},
+      {"mixed line endings", "[form]\r\nleft=10\nx=1\r\n[pmoj]\npmoj1=1\r\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); EXPECT_EQ(r.state.pmoj[0], "1"); },
+       "[form]\r\nleft=10\nx=1\r\ntop=0\r\n[pmoj]\npmoj1=1\r\n"},
+      {"byte-order mark", "\xEF\xBB\xBF[form]\r\nleft=10\r\n",
+       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); }, "\xEF\xBB\xBF[form]\r\nleft=10\r\ntop=0\r\n[patan]\r\n"},
       {"a value past the read limit", "[pmoj]\npmoj1=" + huge + "\n",
        [](Rig& r) { EXPECT_EQ(r.state.pmoj[0].size(), Profile::kMaxValueBytes); }, ""},
   };

@@ -22,8 +22,10 @@ class MemoryFileStore : public FileStore {
     files[path] = std::string(bytes);
     return true;
   }
+  std::string_view newline() const override { return lineEnding; }
 
   std::map<std::string, std::string> files;
+  std::string lineEnding = "\n";
   bool failWrites = false;
   int writes = 0;
 };

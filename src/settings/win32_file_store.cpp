@@ -1,0 +1,199 @@
+#include "settings/win32_file_store.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "win32/wide_text.h"
+
+namespace kelvado {
+namespace {
+
+// The longest piece one WriteFile call is given.
+constexpr DWORD kWriteChunk = 1u << 30;
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  void close() {
+    if (valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// The full path in the form that lifts the length limit and takes no name for a device
+// ("\\?\C:\...", "\\?\UNC\server\share\..."). The given path may be relative or use "/".
+std::wstring systemPath(const std::string& path) {
+  const std::wstring wide = win32::widen(path);
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return wide;
+    const bool fits = n < full.size();
+    full.resize(n);
+    if (fits) break;
+  }
+  if (full.starts_with(L"\\\\.\\")) return full;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+bool isMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Opens whatever is at the path, a folder too, for the given access.
+HANDLE openExisting(const std::wstring& path, DWORD access) {
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The attributes of a plain file on a disk; nothing for a folder, a device or a pipe.
+bool plainFileAttributes(HANDLE h, DWORD* attributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) return false;
+  *attributes = info.dwFileAttributes;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool markForDeletion(HANDLE h, bool marked) {
+  FILE_DISPOSITION_INFO disposition{marked};
+  return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A temporary file is named after its target and numbers: "kelvado.ini.tmp-1-2-3".
+std::wstring temporaryPrefix(const std::wstring& target) { return target + L".tmp-"; }
+
+// Unique among the saves running now, in this process and in others (another Wine server may
+// hand out the same process ids), even beside a leftover of a save cut short.
+std::wstring temporaryName(const std::wstring& target) {
+  static unsigned saves = 0;
+  return temporaryPrefix(target) + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++saves) + L"-" +
+         std::to_wstring(GetTickCount64());
+}
+
+// Removes what saves that were cut short left beside the target. The file is gone in almost
+// every case already (see replace); a temporary file that is not open is a leftover, since a
+// save in progress keeps its own open until it has been moved into place.
+void removeLeftovers(const std::wstring& target) {
+  const std::wstring folder = target.substr(0, target.rfind(L'\\') + 1);
+  const std::wstring prefix = temporaryPrefix(target);
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    // Only the names temporaryName gives: a "kelvado.ini.tmp-notes" is the user's.
+    const std::wstring_view name = found.cFileName;
+    const std::wstring_view start = std::wstring_view(prefix).substr(folder.size());
+    if (!name.starts_with(start) || name.size() == start.size() ||
+        name.find_first_not_of(L"0123456789-", start.size()) != std::wstring_view::npos)
+      continue;
+    Handle leftover(CreateFileW((folder + found.cFileName).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (leftover.valid()) markForDeletion(leftover.get(), true);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+}  // namespace
+
+FileStore::Contents Win32FileStore::read(const std::string& path) {
+  using Status = Contents::Status;
+  Handle file(openExisting(systemPath(path), GENERIC_READ));
+  if (!file.valid()) return {isMissing(GetLastError()) ? Status::Missing : Status::Unreadable, {}};
+  DWORD attributes = 0;
+  if (!plainFileAttributes(file.get(), &attributes)) return {Status::Missing, {}};
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > kMaxBytes)
+    return {Status::Unreadable, {}};
+  Contents contents{Status::Read, std::string(static_cast<std::size_t>(size.QuadPart), '\0')};
+  std::size_t done = 0;
+  // Read to the end even if the file grew meanwhile, up to the cap.
+  for (;;) {
+    if (done == contents.bytes.size()) contents.bytes.resize(std::min(done * 2 + 4096, kMaxBytes + 1));
+    DWORD n = 0;
+    if (!ReadFile(file.get(), contents.bytes.data() + done, static_cast<DWORD>(contents.bytes.size() - done), &n,
+                  nullptr))
+      return {Status::Unreadable, {}};
+    if (n == 0) break;
+    done += n;
+    if (done > kMaxBytes) return {Status::Unreadable, {}};
+  }
+  contents.bytes.resize(done);
+  return contents;
+}
+
+bool Win32FileStore::replace(const std::string& path, std::string_view bytes) {
+  const std::wstring target = systemPath(path);
+  DWORD oldAttributes = 0;
+  {
+    Handle old(openExisting(target, FILE_READ_ATTRIBUTES));
+    if (old.valid()) {
+      if (!plainFileAttributes(old.get(), &oldAttributes) || (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return false;
+    } else if (!isMissing(GetLastError())) {
+      return false;
+    }
+  }
+
+  removeLeftovers(target);
+  // Open until it has been moved into place, sharing nothing but the move itself.
+  const std::wstring temp = temporaryName(target);
+  Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  // Until the move the system removes the file when the handle closes, whatever becomes of us.
+  if (!markForDeletion(file.get(), true)) {
+    file.close();
+    DeleteFileW(temp.c_str());
+    return false;
+  }
+  // A file the user hid stays hidden. Not worth failing the save over.
+  if (const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM); kept != 0) {
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = kept;
+    SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+  }
+
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kWriteChunk));
+    ok = writeSome(file.get(), bytes.data() + done, chunk, &written) && written > 0;
+    done += written;
+  }
+  ok = ok && flush(file.get()) && markForDeletion(file.get(), false);
+  if (ok && !moveOver(temp.c_str(), target.c_str())) {
+    ok = false;
+    if (!markForDeletion(file.get(), true)) {
+      file.close();
+      DeleteFileW(temp.c_str());
+    }
+  }
+  return ok;
+}
+
+bool Win32FileStore::writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) {
+  return WriteFile(file, data, size, written, nullptr);
+}
+
+bool Win32FileStore::flush(HANDLE file) { return FlushFileBuffers(file); }
+
+bool Win32FileStore::moveOver(const wchar_t* from, const wchar_t* to) {
+  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+FileStore& systemFileStore() {
+  static Win32FileStore store;
+  return store;
+}
+
+}  // namespace kelvado

@@ -1,0 +1,196 @@
+// The settings file on a Windows disk: files other programs hold, the size limit, line endings
+// for Notepad, and saves that a failing disk or a killed process cuts short.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "disk.h"
+#include "settings/profile.h"
+#include "settings/win32_file_store.h"
+#include "win32/wide_text.h"
+
+namespace kelvado::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Status = FileStore::Contents::Status;
+
+TEST(DiskStore, WhatCannotBeASettingsFileIsNotRead) {
+  TempFolder dir;
+  Win32FileStore store;
+  put(dir / "big.ini", std::string(FileStore::kMaxBytes + 1, 'x'));
+  put(dir / "largest.ini", std::string(FileStore::kMaxBytes, 'x'));
+  fs::create_directory(diskPath(dir / "folder.ini"));
+  EXPECT_EQ(store.read(dir / "big.ini").status, Status::Unreadable);
+  EXPECT_EQ(store.read(dir / "largest.ini").bytes.size(), FileStore::kMaxBytes);
+  EXPECT_EQ(store.read(dir / "folder.ini").status, Status::Missing);
+}
+
+// The names in a folder, which may lie beyond the length the C runtime's calls allow.
+std::set<std::wstring> namesIn(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.insert(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  names.erase(L".");
+  names.erase(L"..");
+  return names;
+}
+
+TEST(DiskStore, APathLongerThanWindowsOnceAllowed) {
+  TempFolder dir;
+  Win32FileStore store;
+  const std::wstring top = L"\\\\?\\" + win32::widen(dir.path);
+  const std::wstring name(120, L'l');
+  const std::wstring folder = top + L"\\" + name + L"\\" + name;
+  ASSERT_TRUE(CreateDirectoryW((top + L"\\" + name).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::string ini = dir.path + "\\" + win32::narrow(name + L"\\" + name) + "\\kelvado.ini";
+  ASSERT_GT(ini.size(), 260u);
+  EXPECT_TRUE(store.replace(ini, "first"));
+  EXPECT_TRUE(store.replace(ini, "second"));
+  EXPECT_EQ(store.read(ini).bytes, "second");
+  EXPECT_EQ(namesIn(folder), std::set<std::wstring>{L"kelvado.ini"});
+  // Out of the C runtime's reach: cleared here.
+  DeleteFileW((folder + L"\\kelvado.ini").c_str());
+  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW((top + L"\\" + name).c_str());
+}
+
+TEST(DiskStore, AFileAnotherProgramHoldsIsNeitherReadNorReplaced) {
+  TempFolder dir;
+  Win32FileStore store;
+  const std::string ini = dir / "kelvado.ini";
+  put(ini, "old");
+  HANDLE held = CreateFileW(win32::widen(ini).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(store.read(ini).status, Status::Unreadable);
+  EXPECT_FALSE(store.replace(ini, "new"));
+  CloseHandle(held);
+  EXPECT_EQ(contents(ini), "old");
+  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+}
+
+TEST(DiskStore, ANewSettingsFileHasWindowsLineEndingsAndAHiddenOneStaysHidden) {
+  TempFolder dir;
+  const std::string ini = dir / "kelvado.ini";
+  DiskRig(dir).form1().userClose();
+  const std::string first = contents(ini);
+  // Twenty lines (four sections, sixteen keys), every one ended by CR LF.
+  std::string lines = first;
+  std::erase(lines, '\r');
+  std::string crlf;
+  for (const char c : lines) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  EXPECT_EQ(first, crlf);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 20);
+  EXPECT_EQ(Profile(first).value("pmoj", "pmoj5"), "240300");
+
+  const std::wstring wide = win32::widen(ini);
+  ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  DiskRig again(dir);
+  again.form1().setLeft(12);
+  again.form1().userClose();
+  EXPECT_TRUE(again.program.app.terminated());
+  EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(contents(ini).substr(0, 24), "[form]\r\nleft=12\r\ntop=0\r\n");
+}
+
+// A disk that fails at one step of a save: full while writing, failing to flush or to move.
+class FailingStore : public Win32FileStore {
+ public:
+  enum class Step { Write, Flush, Move } failAt;
+  explicit FailingStore(Step step) : failAt(step) {}
+
+ protected:
+  bool writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) override {
+    if (failAt != Step::Write) return Win32FileStore::writeSome(file, data, size, written);
+    // Room for one byte, then the disk is full.
+    if (writes_++ == 0) return Win32FileStore::writeSome(file, data, 1, written);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  bool flush(HANDLE file) override { return failAt != Step::Flush && Win32FileStore::flush(file); }
+  bool moveOver(const wchar_t* from, const wchar_t* to) override {
+    return failAt != Step::Move && Win32FileStore::moveOver(from, to);
+  }
+
+ private:
+  int writes_ = 0;
+};
+
+TEST(DiskStore, AFailingDiskLeavesTheOldFileAndNoLeftovers) {
+  for (auto step : {FailingStore::Step::Write, FailingStore::Step::Flush, FailingStore::Step::Move}) {
+    TempFolder dir;
+    put(dir / "kelvado.ini", "old");
+    EXPECT_FALSE(FailingStore(step).replace(dir / "kelvado.ini", "new contents"));
+    EXPECT_FALSE(FailingStore(step).replace(dir / "other.ini", "new contents"));
+    EXPECT_EQ(contents(dir / "kelvado.ini"), "old");
+    EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+  }
+}
+
+// A save killed at one step: the process ends on the spot, cleaning nothing up.
+class KilledStore : public Win32FileStore {
+ public:
+  enum class Step { MidWrite, Flush, Move, AfterMove } killAt;
+  explicit KilledStore(Step step) : killAt(step) {}
+
+ protected:
+  bool writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) override {
+    if (killAt == Step::MidWrite) {
+      Win32FileStore::writeSome(file, data, size / 2, written);
+      std::_Exit(0);
+    }
+    return Win32FileStore::writeSome(file, data, size, written);
+  }
+  bool flush(HANDLE file) override {
+    if (killAt == Step::Flush) std::_Exit(0);
+    return Win32FileStore::flush(file);
+  }
+  bool moveOver(const wchar_t* from, const wchar_t* to) override {
+    if (killAt == Step::Move) std::_Exit(0);
+    const bool moved = Win32FileStore::moveOver(from, to);
+    if (killAt == Step::AfterMove) std::_Exit(0);
+    return moved;
+  }
+};
+
+TEST(DiskStore, AKilledSaveLeavesTheOldFileOrTheNewOneAndTheNextSaveNothingElse) {
+  const struct {
+    KilledStore::Step step;
+    const char* left;
+    bool leftover;  // killed in the instant between the end of its deletion mark and the move
+  } cases[] = {{KilledStore::Step::MidWrite, "old", false},
+               {KilledStore::Step::Flush, "old", false},
+               {KilledStore::Step::Move, "old", true},
+               {KilledStore::Step::AfterMove, "new contents", false}};
+  // The save runs in a new process that repeats this test up to the save: one folder for both.
+  const fs::path folder = fs::temp_directory_path() / "kelvado-killed-save";
+  const auto count = [&] { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); };
+  for (const auto& c : cases) {
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    const std::string ini = utf8Path(folder / "kelvado.ini");
+    put(ini, "old");
+    put(ini + ".tmp-notes", "a file of the user's");
+    EXPECT_EXIT(KilledStore(c.step).replace(ini, "new contents"), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(contents(ini), c.left);
+    EXPECT_EQ(count(), c.leftover ? 3 : 2);
+    EXPECT_TRUE(Win32FileStore().replace(ini, "next"));
+    EXPECT_EQ(contents(ini), "next");
+    EXPECT_EQ(count(), 2);
+  }
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace kelvado::testing
