@@ -32,7 +32,7 @@ W* widgetOf(const Form& form, std::string_view controlName) {
 }
 
 // What a modal box showed when the test answered it.
-struct ShownBox {
+struct QtShownBox {
   QMessageBox::Icon icon;
   QString caption;
   QString text;
@@ -40,8 +40,8 @@ struct ShownBox {
   bool okIsDefaultAndEscape;
 };
 
-inline ShownBox describe(QMessageBox& box) {
-  ShownBox shown{box.icon(), box.windowTitle(), box.text(), {}, false};
+inline QtShownBox describe(QMessageBox& box) {
+  QtShownBox shown{box.icon(), box.windowTitle(), box.text(), {}, false};
   for (QAbstractButton* b : box.buttons()) shown.buttons << b->text();
   shown.okIsDefaultAndEscape = box.buttons().size() == 1 &&
                                static_cast<QAbstractButton*>(box.defaultButton()) == box.buttons().front() &&

@@ -43,7 +43,7 @@ class QtProgram : public ::testing::Test {
   qt::QtBackend backend;
   fake::FakePlatform platform;
   Program program{backend, platform};
-  std::vector<ShownBox> boxes;
+  std::vector<QtShownBox> boxes;
 };
 
 // Every control sits where its definition puts it, shows or hides as defined and has a hint

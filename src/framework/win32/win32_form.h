@@ -1,0 +1,70 @@
+// A window built from its definition: a top-level window with the definition's controls, every
+// designed pixel scaled to the window's DPI.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "framework/framework.h"
+#include "framework/win32/win32_controls.h"
+#include "framework/win32/win32_shared.h"
+
+namespace kelvado::win32 {
+
+class Win32FormPeer final : public FormPeer {
+ public:
+  Win32FormPeer(Form& form, Shared& shared);
+  ~Win32FormPeer() override;
+  Win32FormPeer(const Win32FormPeer&) = delete;
+  Win32FormPeer& operator=(const Win32FormPeer&) = delete;
+
+  // The peer of one of our top-level windows, or null for any other window.
+  static Win32FormPeer* of(HWND window);
+
+  HWND hwnd() const { return hwnd_; }
+  UINT dpi() const { return dpi_; }
+  // The control's own peer, or null for a control without a window.
+  Win32ControlPeer* nativeControl(int index) const { return controls_.at(static_cast<std::size_t>(index)).get(); }
+
+  ControlPeer* controlPeer(int index) override { return nativeControl(index); }
+  void setCaption(const std::string& caption) override;
+  void setStayOnTop(bool on) override;
+  void setVisible(bool visible) override;
+  void bringToFront() override;
+  WindowId windowId() override;
+  Rect outerBounds() const override;
+  void moveTo(int left, int top) override;
+
+  // Tab and Shift+Tab: the focus goes round the definition's tab stops in their tab order.
+  void focusNext(HWND from, bool backwards);
+
+ private:
+  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void useDpi(UINT dpi);
+  void sizeClientAsDesigned();
+  RECT boundsOf(int index) const;
+  void placeBeforeShow();
+  void appendTabStops(int parent, std::vector<HWND>& order) const;
+
+  Form& form_;
+  Shared& shared_;
+  HWND hwnd_ = nullptr;
+  DWORD style_ = 0;
+  DWORD exStyle_ = 0;
+  UINT dpi_ = kDesignDpi;
+  HFONT font_ = nullptr;
+  std::vector<std::unique_ptr<Win32ControlPeer>> controls_;
+  RECT restored_{};  // where the window is when it is not minimised
+  bool shownBefore_ = false;
+  bool moved_ = false;
+};
+
+// Where a window at `outer` on monitor `from` goes on monitor `to`: at the same offset from the
+// monitor's left and top edges, then pulled left and up until its right and bottom edges are on
+// the monitor.
+POINT moveOntoMonitor(const RECT& outer, const RECT& from, const RECT& to);
+
+}  // namespace kelvado::win32

@@ -1,0 +1,100 @@
+#include "framework/win32/win32_shared.h"
+
+#include <commctrl.h>
+
+#include "forms/pictures.h"
+#include "framework/win32/win32_pictures.h"
+#include "win32/wide_text.h"
+
+namespace kelvado::win32 {
+
+namespace {
+
+// The program's resources give the application icon this id.
+constexpr WORD kApplicationIconId = 1;
+
+// Hints wake up after the pointer has rested this long and go after the second delay.
+constexpr int kHintWakeUpMs = 500;
+constexpr int kHintDurationMs = 2500;
+
+HICON loadApplicationIcon(HINSTANCE instance, int metric) {
+  const int size = GetSystemMetrics(metric);
+  return static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(kApplicationIconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+TTTOOLINFOW toolFor(HWND control) {
+  TTTOOLINFOW tool{};
+  // The second version of the record: every version of the common controls takes it.
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  return tool;
+}
+
+}  // namespace
+
+void registerClass(const wchar_t* name, WNDPROC procedure, UINT style) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = style;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = name;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw Error("ウィンドウクラスを登録できません");
+}
+
+Shared::Shared() : instance_(GetModuleHandleW(nullptr)) {
+  bigIcon_ = loadApplicationIcon(instance_, SM_CXICON);
+  smallIcon_ = loadApplicationIcon(instance_, SM_CXSMICON);
+  if (!bigIcon_ || !smallIcon_) {
+    // A build without the resource still shows the calendar page, drawn from its picture.
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+    bigIcon_ = makeIcon(decodeXpm(kApplicationIcon));
+    smallIcon_ = nullptr;
+  }
+}
+
+Shared::~Shared() {
+  if (tooltip_) DestroyWindow(tooltip_);
+  if (bigIcon_) DestroyIcon(bigIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+void Shared::addHint(HWND control, const std::string& hint) {
+  if (!tooltip_) {
+    // Top-most, so that it shows above a window that stays on top; owned by none of the windows,
+    // so that it lives as long as the backend.
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                               instance_, nullptr);
+    if (!tooltip_) return;
+    SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, kHintWakeUpMs);
+    SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, kHintDurationMs);
+  }
+  std::wstring text = widen(hint);
+  TTTOOLINFOW tool = toolFor(control);
+  tool.lpszText = text.data();
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Shared::removeHint(HWND control) {
+  if (!tooltip_ || !IsWindow(tooltip_)) return;
+  TTTOOLINFOW tool = toolFor(control);
+  SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Shared::reportEscaped(const char* what) noexcept {
+  if (!application) return;
+  try {
+    application->showError(what ? what : "予期しないエラーが発生しました");
+  } catch (...) {
+    // Nothing is left to show it with; the window procedure returns and the program runs on.
+  }
+}
+
+}  // namespace kelvado::win32

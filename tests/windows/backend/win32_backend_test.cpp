@@ -1,0 +1,263 @@
+// What only the Win32 backend has: the program's windows as Windows sees them (styles, exact
+// client sizes, top-most from creation, the font), closing and the end of the session, DPI
+// scaling, the pictures' decoding and a message box that really waits.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "forms/pictures.h"
+#include "framework/win32/win32_pictures.h"
+#include "kelvado_.h"
+#include "platform/fake/fake_platform.h"
+#include "program.h"
+#include "settings/fake/memory_file_store.h"
+#include "win32/wide_text.h"
+#include "setei.h"
+#include "vajhel.h"
+#include "win32_driver.h"
+
+namespace kelvado::testing {
+namespace {
+
+LONG_PTR styleOf(HWND w) { return GetWindowLongPtrW(w, GWL_STYLE); }
+LONG_PTR exStyleOf(HWND w) { return GetWindowLongPtrW(w, GWL_EXSTYLE); }
+
+std::pair<int, int> clientOf(HWND w) {
+  RECT r;
+  GetClientRect(w, &r);
+  return {r.right, r.bottom};
+}
+
+Rect boundsIn(HWND w) {
+  RECT r;
+  GetWindowRect(w, &r);
+  MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+LOGFONTW fontOf(HWND w) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+class Win32Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program.settingsFiles = &files;
+    backend.setModalHook([this](const win32::ModalBox& box) { boxes.push_back(win32::narrow(box.text)); });
+    program.start();
+    pumpMessages();
+  }
+  HWND control(Form& form, int index) { return win32::Win32Backend::controlWindow(form, index); }
+  bool saved() const { return files.files.count("/opt/kelvado/kelvado.ini") == 1; }
+
+  win32::Win32Backend backend;
+  fake::FakePlatform platform;
+  fake::MemoryFileStore files;
+  Program program{backend, platform};
+  std::vector<std::string> boxes;
+};
+
+TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
+  TForm1& f = *program.Form1;
+  const HWND w = windowOf(f);
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_EQ(textOf(w), "2003年04月07日(月)") << "the task bar shows the window's text";
+  EXPECT_EQ(backend.applicationTitle(), textOf(w));
+  EXPECT_EQ(clientOf(w), (std::pair{250, 23}));
+  const LONG_PTR style = styleOf(w);
+  EXPECT_TRUE((style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)) == (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+  EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(exStyleOf(w) & WS_EX_TOPMOST) << "no settings file: stay on top";
+  EXPECT_NE(SendMessageW(w, WM_GETICON, ICON_BIG, 0), 0) << "the calendar page, from its picture here";
+  for (int i = 0; i < static_cast<int>(form1::kDefinition.controls.size()); ++i) {
+    const HWND c = control(f, i);
+    if (!c) continue;
+    const LOGFONTW font = fontOf(c);
+    EXPECT_STREQ(font.lfFaceName, L"ＭＳ Ｐゴシック") << i;
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET) << i;
+    EXPECT_EQ(font.lfHeight, -12) << i;
+  }
+  EXPECT_EQ(program.state.Form1Handle, f.handle());
+}
+
+TEST_F(Win32Program, TheDialogIsCentredTheHelpWindowSizeable) {
+  const HWND dialog = windowOf(*program.Form3);
+  EXPECT_FALSE(IsWindowVisible(dialog));
+  EXPECT_EQ(clientOf(dialog), (std::pair{291, 142}));
+  EXPECT_TRUE(exStyleOf(dialog) & WS_EX_DLGMODALFRAME);
+  EXPECT_FALSE(styleOf(dialog) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  program.Form3->show();
+  TForm3& d = *program.Form3;
+  EXPECT_EQ(d.left(), GetSystemMetrics(SM_XVIRTUALSCREEN) + (GetSystemMetrics(SM_CXVIRTUALSCREEN) - d.width()) / 2);
+  EXPECT_EQ(d.top(), GetSystemMetrics(SM_YVIRTUALSCREEN) + (GetSystemMetrics(SM_CYVIRTUALSCREEN) - d.height()) / 2);
+
+  TForm2& help = *program.Form2;
+  const HWND h = windowOf(help);
+  EXPECT_EQ(clientOf(h), (std::pair{466, 561}));
+  EXPECT_TRUE((styleOf(h) & (WS_THICKFRAME | WS_MAXIMIZEBOX)) == (WS_THICKFRAME | WS_MAXIMIZEBOX));
+  EXPECT_EQ(help.left(), 469);
+  EXPECT_EQ(help.top(), 259);
+  help.show();
+  const HWND memo = control(help, form2::Memo1);
+  const auto lines = SendMessageW(memo, EM_GETLINECOUNT, 0, 0);
+  RECT r;
+  GetWindowRect(h, &r);
+  SetWindowPos(h, nullptr, 0, 0, r.right - r.left - 200, r.bottom - r.top - 100, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(boundsIn(memo), (Rect{0, 0, clientOf(h).first, clientOf(h).second})) << "the memo follows the window";
+  EXPECT_GT(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), lines) << "long lines wrap at the narrower edge";
+}
+
+TEST_F(Win32Program, TabGoesRoundThePatternButtonsOnly) {
+  program.Form3->show();
+  const HWND bt5 = control(*program.Form3, form3::bt5);
+  SetFocus(bt5);
+  PostMessageW(bt5, WM_KEYDOWN, VK_TAB, 1);
+  PostMessageW(windowOf(*program.Form1), WM_CLOSE, 0, 0);
+  program.run();
+  EXPECT_EQ(GetFocus(), control(*program.Form3, form3::bt1));
+}
+
+TEST_F(Win32Program, ClosingAnyOtherWindowHidesItClosingTheMainWindowEndsTheProgram) {
+  program.Form2->show();
+  SendMessageW(windowOf(*program.Form2), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(windowOf(*program.Form2)));
+  EXPECT_FALSE(program.Form2->visible());
+  EXPECT_FALSE(program.app.terminated());
+
+  PostMessageW(windowOf(*program.Form1), WM_CLOSE, 0, 0);
+  program.run();
+  EXPECT_TRUE(program.app.terminated());
+  EXPECT_TRUE(saved());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Win32Program, TheEndOfTheSessionSavesTheSettingsOnlyWhenItReallyEnds) {
+  const HWND w = windowOf(*program.Form1);
+  EXPECT_EQ(SendMessageW(w, WM_QUERYENDSESSION, 0, 0), TRUE) << "never holds the session up";
+  SendMessageW(w, WM_ENDSESSION, FALSE, 0);  // another program cancelled it
+  EXPECT_FALSE(saved());
+  EXPECT_FALSE(program.app.terminated());
+  SendMessageW(w, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(saved());
+  EXPECT_TRUE(program.app.terminated());
+}
+
+TEST_F(Win32Program, AQuitTheProgramDidNotAskForStillClosesTheMainWindowFirst) {
+  PostQuitMessage(0);
+  program.run();
+  EXPECT_TRUE(saved());
+  EXPECT_TRUE(program.app.terminated());
+}
+
+// Windows tells a window that moved to a monitor of another DPI; every designed pixel follows.
+TEST_F(Win32Program, At144DpiEveryDesignedPixelIsScaled) {
+  const HWND w = windowOf(*program.Form1);
+  RECT suggested{40, 30, 400, 100};
+  SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(clientOf(w), (std::pair{375, 35}));
+  RECT outer;
+  GetWindowRect(w, &outer);
+  EXPECT_EQ(outer.left, 40);
+  EXPECT_EQ(outer.top, 30);
+  // 152, 1, 41 x 19 in the design: edges at 1.5 times, rounded.
+  const HWND panel = control(*program.Form1, form1::Panel1);
+  EXPECT_EQ(boundsIn(panel), (Rect{228, 2, 62, 28}));
+  EXPECT_EQ(fontOf(panel).lfHeight, -18);
+  EXPECT_EQ(boundsIn(control(*program.Form1, form1::DateTimePicker1)), (Rect{0, 0, 182, 30}));
+
+  // A window the user sizes takes the size Windows suggests.
+  const HWND help = windowOf(*program.Form2);
+  suggested = {10, 20, 710, 900};
+  SendMessageW(help, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  GetWindowRect(help, &outer);
+  EXPECT_EQ((Rect{outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top}), (Rect{10, 20, 700, 880}));
+}
+
+constexpr FormDef kHidden{.name = "Hidden", .caption = "隠", .clientWidth = 50, .clientHeight = 20};
+
+TEST(Win32Forms, AStayOnTopWindowIsTopMostBeforeItIsFirstShown) {
+  win32::Win32Backend backend;
+  Application app{backend};
+  Form form{app, kHidden};
+  form.onCreate = [&] { form.setStayOnTop(true); };
+  form.create();
+  EXPECT_FALSE(IsWindowVisible(windowOf(form)));
+  EXPECT_TRUE(exStyleOf(windowOf(form)) & WS_EX_TOPMOST);
+}
+
+// What the person saw in the real box, read from its windows before Escape answered it.
+struct SeenBox {
+  HWND box = nullptr;
+  HWND owner = nullptr;
+  std::string caption;
+  std::vector<std::string> texts;
+  std::vector<std::string> buttons;
+  bool stopIcon = false;
+};
+SeenBox gSeen;
+
+void CALLBACK readAndAnswerTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = GetActiveWindow();
+  wchar_t name[16] = {};
+  if (!box || !GetClassNameW(box, name, 16) || std::wcscmp(name, L"#32770") != 0) return;
+  KillTimer(nullptr, timer);
+  gSeen.box = box;
+  gSeen.owner = GetWindow(box, GW_OWNER);
+  gSeen.caption = textOf(box);
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    GetClassNameW(child, name, 16);
+    if (_wcsicmp(name, L"Button") == 0) gSeen.buttons.push_back(textOf(child));
+    if (_wcsicmp(name, L"Static") != 0) continue;
+    if ((styleOf(child) & SS_TYPEMASK) == SS_ICON)
+      gSeen.stopIcon = SendMessageW(child, STM_GETICON, 0, 0) == reinterpret_cast<LRESULT>(LoadIconW(nullptr, IDI_HAND));
+    else if (!textOf(child).empty())
+      gSeen.texts.push_back(textOf(child));
+  }
+  PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+}
+
+TEST(Win32Forms, AModalBoxWaitsForItsAnswer) {
+  win32::Win32Backend backend;
+  Application app{backend};
+  Form form{app, kHidden};
+  form.create();
+  form.show();
+  app.setTitle("2003年04月07日(月)");
+  SetTimer(nullptr, 0, 20, readAndAnswerTheBox);
+  app.showError("失敗");
+  ASSERT_NE(gSeen.box, nullptr);
+  EXPECT_FALSE(IsWindow(gSeen.box)) << "answered and gone";
+  EXPECT_EQ(gSeen.owner, windowOf(form));
+  EXPECT_EQ(gSeen.caption, "2003年04月07日(月)");
+  EXPECT_EQ(gSeen.texts, std::vector<std::string>{"失敗."});
+  EXPECT_EQ(gSeen.buttons, std::vector<std::string>{"OK"});
+  EXPECT_TRUE(gSeen.stopIcon);
+}
+
+TEST(Win32Pictures, TheXpmPicturesDecodeWithTheirTransparentCorner) {
+  const win32::Pixels icon = win32::decodeXpm(kApplicationIcon);
+  EXPECT_EQ(icon.width, 32);
+  EXPECT_EQ(icon.height, 32);
+  EXPECT_EQ(icon.at(0, 0), 0u) << "None is transparent";
+  EXPECT_EQ(icon.at(10, 1), 0xFF000000u);
+
+  const win32::Pixels book = win32::withTransparentCorner(win32::decodeXpm(kVersionButtonPicture));
+  ASSERT_EQ(book.width, 32);
+  ASSERT_EQ(book.height, 16);
+  EXPECT_EQ(book.at(0, 15), 0u);
+  EXPECT_EQ(book.at(0, 10), 0xFF000080u) << "navy stays";
+  EXPECT_EQ(win32::resized(book, 48, 24).at(47, 23), 0u);
+
+  constexpr const char* kBroken[] = {"2 2 1 1", ". c #FFFFFF", "..", "."};
+  EXPECT_TRUE(win32::decodeXpm(kBroken).empty());
+  constexpr const char* kUnknownColour[] = {"1 1 1 1", ". c #FFFFFF", "x"};
+  EXPECT_TRUE(win32::decodeXpm(kUnknownColour).empty());
+}
+
+}  // namespace
+}  // namespace kelvado::testing
