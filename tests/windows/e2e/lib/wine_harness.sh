@@ -134,7 +134,7 @@ wine_install_kelvado() {
 _wine_main_window=""
 _wine_find_main() {
   local wid
-  for wid in $(xdotool search --onlyvisible --classname "$WINE_KELVADO_CLASS" 2>/dev/null); do
+  for wid in $(xdotool search --onlyvisible --classname "$WINE_KELVADO_CLASS" 2>/dev/null || true); do
     # The main window is the one whose title is a date (or the start-up title).
     if [[ "$(e2e_wm_name "$wid")" =~ [0-9]|^ケルバド$ ]]; then
       _wine_main_window=$wid
@@ -170,7 +170,7 @@ wine_start_kelvado() {
 
 wine_windows() {
   local wid
-  for wid in $(xdotool search --onlyvisible --classname "$WINE_KELVADO_CLASS" 2>/dev/null); do
+  for wid in $(xdotool search --onlyvisible --classname "$WINE_KELVADO_CLASS" 2>/dev/null || true); do
     [[ "$(e2e_wm_name "$wid")" == "$1" ]] && echo "$wid"
   done
   return 0
