@@ -139,16 +139,10 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (!IsIconic(hwnd_)) GetWindowRect(hwnd_, &restored_);
       break;  // the default handling sends WM_SIZE and WM_MOVE
     case WM_DPICHANGED: {
-      const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, width(suggested), height(suggested),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
       useDpi(HIWORD(wParam));
-      // A sizeable window takes the size Windows suggests; the others keep their designed size.
-      if (form_.def().border == BorderStyle::Sizeable) {
-        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, width(suggested), height(suggested),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      } else {
-        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        sizeClientAsDesigned();
-      }
       return 0;
     }
     default:
@@ -157,11 +151,13 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-// A new DPI: a new font, every control re-placed and re-measured at it.
+// A new DPI: a new font, every control re-placed and re-measured at it, and the designed client
+// size unless the user sizes the window (which then keeps the size Windows suggested).
 void Win32FormPeer::useDpi(UINT dpi) {
   const HFONT previous = font_;
   dpi_ = dpi;
   font_ = fontFor(form_.def().font, dpi_);
+  if (form_.def().border != BorderStyle::Sizeable) sizeClientAsDesigned();
   for (std::size_t i = 0; i < controls_.size(); ++i)
     if (controls_[i]) controls_[i]->place(boundsOf(static_cast<int>(i)), font_, dpi_);
   if (previous) DeleteObject(previous);
@@ -209,6 +205,8 @@ void Win32FormPeer::setVisible(bool visible) {
     return;
   }
   placeBeforeShow();
+  // Moved to a monitor of another DPI while hidden: Windows may not have told it yet.
+  if (const UINT dpi = GetDpiForWindow(hwnd_); dpi && dpi != dpi_) useDpi(dpi);
   ShowWindow(hwnd_, SW_SHOW);
   shownBefore_ = true;
 }

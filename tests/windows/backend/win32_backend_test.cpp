@@ -1,6 +1,6 @@
 // What only the Win32 backend has: the program's windows as Windows sees them (styles, exact
-// client sizes, top-most from creation, the font), closing and the end of the session, DPI
-// scaling, the pictures' decoding and a message box that really waits.
+// client sizes, top-most from creation, the font), Tab, closing and the end of the session, DPI
+// scaling and a message box that really waits.
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -8,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "forms/pictures.h"
-#include "framework/win32/win32_pictures.h"
 #include "kelvado_.h"
 #include "platform/fake/fake_platform.h"
 #include "program.h"
@@ -237,26 +235,6 @@ TEST(Win32Forms, AModalBoxWaitsForItsAnswer) {
   EXPECT_EQ(gSeen.texts, std::vector<std::string>{"失敗."});
   EXPECT_EQ(gSeen.buttons, std::vector<std::string>{"OK"});
   EXPECT_TRUE(gSeen.stopIcon);
-}
-
-TEST(Win32Pictures, TheXpmPicturesDecodeWithTheirTransparentCorner) {
-  const win32::Pixels icon = win32::decodeXpm(kApplicationIcon);
-  EXPECT_EQ(icon.width, 32);
-  EXPECT_EQ(icon.height, 32);
-  EXPECT_EQ(icon.at(0, 0), 0u) << "None is transparent";
-  EXPECT_EQ(icon.at(10, 1), 0xFF000000u);
-
-  const win32::Pixels book = win32::withTransparentCorner(win32::decodeXpm(kVersionButtonPicture));
-  ASSERT_EQ(book.width, 32);
-  ASSERT_EQ(book.height, 16);
-  EXPECT_EQ(book.at(0, 15), 0u);
-  EXPECT_EQ(book.at(0, 10), 0xFF000080u) << "navy stays";
-  EXPECT_EQ(win32::resized(book, 48, 24).at(47, 23), 0u);
-
-  constexpr const char* kBroken[] = {"2 2 1 1", ". c #FFFFFF", "..", "."};
-  EXPECT_TRUE(win32::decodeXpm(kBroken).empty());
-  constexpr const char* kUnknownColour[] = {"1 1 1 1", ". c #FFFFFF", "x"};
-  EXPECT_TRUE(win32::decodeXpm(kUnknownColour).empty());
 }
 
 }  // namespace
