@@ -1,5 +1,7 @@
-// The Windows floor: the least a Win32 program does to show a titled window the size of the
-// program's main window, built with the same toolchain. floor_win32 TITLE
+// The Windows floor: the least a Win32 program does to show a window the size of the program's
+// main window whose caption and only label are the date text, built with the same toolchain.
+// The label draws its text, so the fonts are loaded, as for any window that shows text.
+//   floor_win32 TEXT
 #include <windows.h>
 
 namespace {
@@ -27,6 +29,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR title, int) {
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_TOPMOST);
   HWND window = CreateWindowExW(WS_EX_TOPMOST, L"floor", title, style, 0, 0, frame.right - frame.left,
                                 frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+  CreateWindowExW(0, L"STATIC", title, WS_CHILD | WS_VISIBLE, 0, 0, 250, 23, window, nullptr, instance, nullptr);
   ShowWindow(window, SW_SHOW);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

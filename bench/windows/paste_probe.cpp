@@ -75,7 +75,9 @@ int wmain(int argc, wchar_t** argv) {
     // A hand holds the button a little longer than the paste takes.
     Sleep(80);
     button(MOUSEEVENTF_LEFTUP);
-    const bool right = textOf(edit) == date;
+    const std::wstring landed = textOf(edit);
+    const bool right = landed == date;
+    if (!right) std::fwprintf(stderr, L"paste_probe: Notepad holds [%ls]\n", landed.c_str());
     std::printf("paste_ms=%.2f landed=%d\n", landedAt < 0 ? -1.0 : landedAt - start, right ? 1 : 0);
     std::fflush(stdout);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));

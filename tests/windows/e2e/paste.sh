@@ -10,6 +10,7 @@ win=$E2E_KELVADO_WIN
 wine_start_notepad
 notepad=$E2E_LAST_WIN
 e2e_move "$notepad" 0 120
+e2e_resize "$notepad" 480 320
 e2e_type "$notepad" "Notes:"
 wine_wait_text "Notes:" --class Notepad Edit
 
