@@ -47,7 +47,8 @@ class TempFolder {
   std::string operator/(const std::string& name) const { return utf8Path(diskPath(path) / diskPath(name)); }
   std::set<std::string> names() const {
     std::set<std::string> result;
-    for (const auto& e : std::filesystem::directory_iterator(diskPath(path))) result.insert(utf8Path(e.path().filename()));
+    for (const auto& e : std::filesystem::directory_iterator(diskPath(path)))
+      result.insert(utf8Path(e.path().filename()));
     return result;
   }
 
