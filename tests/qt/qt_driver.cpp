@@ -152,7 +152,9 @@ class QtDriver final : public BackendDriver {
   void stepDate(Form& form, int control) override { QTest::keyClick(widget(form, control), Qt::Key_Up); }
 
  private:
-  QWidget* widget(Form& form, int control) { return widgetOf(form, form.def().controls[static_cast<std::size_t>(control)].name); }
+  QWidget* widget(Form& form, int control) {
+    return widgetOf(form, form.def().controls[static_cast<std::size_t>(control)].name);
+  }
 
   qt::QtBackend backend_;
 };

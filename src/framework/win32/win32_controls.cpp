@@ -143,7 +143,8 @@ class LabelPeer final : public OwnDrawnPeer {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, foreground());
     const std::wstring caption = text();
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+              DT_LEFT | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
     SelectObject(dc, previous);
   }
 
@@ -198,7 +199,8 @@ class PanelPeer final : public OwnDrawnPeer {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, foreground());
     const UINT align = control_.def().centered ? DT_CENTER : DT_LEFT;
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+              align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, previous);
   }
 
@@ -233,7 +235,8 @@ class MemoPeer final : public Win32ControlPeer {
     createWindow(L"EDIT", style, WS_EX_CLIENTEDGE, parent, id);
     if (d.wordWrap && horizontal) {
       SetWindowLongPtrW(hwnd_, GWL_STYLE, GetWindowLongPtrW(hwnd_, GWL_STYLE) | WS_HSCROLL);
-      SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+      SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
       SCROLLINFO none{sizeof none, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
       SetScrollInfo(hwnd_, SB_HORZ, &none, TRUE);
     }
@@ -252,7 +255,8 @@ class ComboBoxPeer final : public Win32ControlPeer {
   ComboBoxPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
     const ControlDef& d = control.def();
     createWindow(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL, 0, parent, id);
-    for (const char* item : d.items) SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+    for (const char* item : d.items)
+      SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
   }
 
   void place(const RECT& bounds, HFONT font, UINT dpi) override {
@@ -275,7 +279,8 @@ class ComboBoxPeer final : public Win32ControlPeer {
 
  protected:
   void refresh(ControlProperty what) override {
-    if (what == ControlProperty::ItemIndex) SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(control_.itemIndex()), 0);
+    if (what == ControlProperty::ItemIndex)
+      SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(control_.itemIndex()), 0);
   }
 
   bool reflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
@@ -309,7 +314,8 @@ class ComboBoxPeer final : public Win32ControlPeer {
       r.left += scaled(2, dpi_);
       HGDIOBJ previous = SelectObject(item.hDC, font_);
       SetBkMode(item.hDC, TRANSPARENT);
-      DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+                DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
       SelectObject(item.hDC, previous);
     }
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(item.hDC, &item.rcItem);
@@ -562,8 +568,10 @@ void Win32ControlPeer::createWindow(const wchar_t* windowClass, DWORD style, DWO
   hwnd_ = CreateWindowExW(exStyle, windowClass, L"", style, 0, 0, 0, 0, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), shared_.instance(),
                           ownClass ? this : nullptr);
-  if (!hwnd_)
-    throw Error(d.kind == ControlKind::DatePicker ? kNeedsCommonControls : "コントロールを作成できません");
+  if (!hwnd_) {
+    const bool picker = d.kind == ControlKind::DatePicker;
+    throw Error(picker ? kNeedsCommonControls : "コントロールを作成できません");
+  }
   if (ownClass) return;
   SetPropW(hwnd_, kPeerProperty, this);
   subclassed_ = SetWindowSubclass(hwnd_, subclassProcedure, 0, reinterpret_cast<DWORD_PTR>(this));

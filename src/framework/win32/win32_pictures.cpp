@@ -74,7 +74,8 @@ HBITMAP maskBitmap(const Pixels& pixels) {
   std::vector<BYTE> bits(static_cast<std::size_t>(stride * pixels.height), 0);
   for (int y = 0; y < pixels.height; ++y)
     for (int x = 0; x < pixels.width; ++x)
-      if (!(pixels.at(x, y) >> 24)) bits[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<BYTE>(0x80 >> (x % 8));
+      if (!(pixels.at(x, y) >> 24))
+        bits[static_cast<std::size_t>(y * stride + x / 8)] |= static_cast<BYTE>(0x80 >> (x % 8));
   return CreateBitmap(pixels.width, pixels.height, 1, 1, bits.data());
 }
 
@@ -104,7 +105,8 @@ Pixels decodeXpm(XpmImage xpm) {
     const std::string_view row = xpm[static_cast<std::size_t>(1 + colours + y)];
     if (row.size() < static_cast<std::size_t>(width * perPixel)) return {};
     for (int x = 0; x < width; ++x) {
-      const std::string_view key = row.substr(static_cast<std::size_t>(x * perPixel), static_cast<std::size_t>(perPixel));
+      const std::string_view key =
+          row.substr(static_cast<std::size_t>(x * perPixel), static_cast<std::size_t>(perPixel));
       const PaletteEntry* found = nullptr;
       for (const PaletteEntry& entry : palette)
         if (entry.key == key) found = &entry;

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     const std::wstring exe = path;
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exe.substr(exe.find_last_of(L"\\/") + 1) + L"\\X11 Driver";
+    const std::wstring name = exe.substr(exe.find_last_of(L"\\/") + 1);
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + name + L"\\X11 Driver";
     RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Managed", REG_SZ, L"N", sizeof(L"N"));
   }
   ::testing::InitGoogleTest(&argc, argv);

@@ -173,7 +173,8 @@ TEST_F(Win32Program, At144DpiEveryDesignedPixelIsScaled) {
   suggested = {10, 20, 710, 900};
   SendMessageW(help, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
   GetWindowRect(help, &outer);
-  EXPECT_EQ((Rect{outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top}), (Rect{10, 20, 700, 880}));
+  EXPECT_EQ((Rect{outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top}),
+            (Rect{10, 20, 700, 880}));
 }
 
 constexpr FormDef kHidden{.name = "Hidden", .caption = "隠", .clientWidth = 50, .clientHeight = 20};
@@ -212,7 +213,8 @@ void CALLBACK readAndAnswerTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
     if (_wcsicmp(name, L"Button") == 0) gSeen.buttons.push_back(textOf(child));
     if (_wcsicmp(name, L"Static") != 0) continue;
     if ((styleOf(child) & SS_TYPEMASK) == SS_ICON)
-      gSeen.stopIcon = SendMessageW(child, STM_GETICON, 0, 0) == reinterpret_cast<LRESULT>(LoadIconW(nullptr, IDI_HAND));
+      gSeen.stopIcon =
+          SendMessageW(child, STM_GETICON, 0, 0) == reinterpret_cast<LRESULT>(LoadIconW(nullptr, IDI_HAND));
     else if (!textOf(child).empty())
       gSeen.texts.push_back(textOf(child));
   }

@@ -65,7 +65,8 @@ HWND tooltipOf(HWND control, TTTOOLINFOW& tool) {
         auto& s = *reinterpret_cast<Search*>(param);
         wchar_t name[64] = {};
         GetClassNameW(window, name, 64);
-        if (std::wstring_view(name) != TOOLTIPS_CLASSW || !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(s.tool)))
+        if (std::wstring_view(name) != TOOLTIPS_CLASSW ||
+            !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(s.tool)))
           return TRUE;
         s.found = window;
         return FALSE;
@@ -166,7 +167,8 @@ class Win32Driver final : public BackendDriver {
         const auto count = SendMessageW(w, CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
           std::wstring item(static_cast<std::size_t>(SendMessageW(w, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-          item.resize(static_cast<std::size_t>(SendMessageW(w, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+          const auto copied = SendMessageW(w, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+          item.resize(static_cast<std::size_t>(copied));
           s.items.push_back(win32::narrow(item));
         }
         s.itemIndex = static_cast<int>(SendMessageW(w, CB_GETCURSEL, 0, 0));
@@ -229,7 +231,8 @@ class Win32Driver final : public BackendDriver {
     EnableWindow(w, TRUE);
     Drawn drawn{16, 16, {}};
     for (int y = 0; y < 16; ++y)
-      for (int x = 0; x < 16; ++x) drawn.rgb.push_back(button.at((button.width - 16) / 2 + x, (button.height - 16) / 2 + y));
+      for (int x = 0; x < 16; ++x)
+        drawn.rgb.push_back(button.at((button.width - 16) / 2 + x, (button.height - 16) / 2 + y));
     return drawn;
   }
 
