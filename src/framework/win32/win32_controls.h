@@ -29,7 +29,6 @@ class Win32ControlPeer : public ControlPeer {
   Win32ControlPeer& operator=(const Win32ControlPeer&) = delete;
 
   HWND hwnd() const { return hwnd_; }
-  Control& control() const { return control_; }
 
   void update(ControlProperty what) override;
 

@@ -24,7 +24,6 @@ class Win32FormPeer final : public FormPeer {
   static Win32FormPeer* of(HWND window);
 
   HWND hwnd() const { return hwnd_; }
-  UINT dpi() const { return dpi_; }
   // The control's own peer, or null for a control without a window.
   Win32ControlPeer* nativeControl(int index) const { return controls_.at(static_cast<std::size_t>(index)).get(); }
 

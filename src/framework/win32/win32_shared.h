@@ -59,7 +59,6 @@ class Shared {
   // Hints: one tooltip control for every window, made with the first hint.
   void addHint(HWND control, const std::string& hint);
   void removeHint(HWND control);
-  HWND tooltip() const { return tooltip_; }
 
   // Reports an exception that would otherwise leave a window procedure.
   void reportEscaped(const char* what) noexcept;
