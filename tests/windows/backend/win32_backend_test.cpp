@@ -134,6 +134,18 @@ TEST_F(Win32Program, ClosingAnyOtherWindowHidesItClosingTheMainWindowEndsTheProg
   EXPECT_TRUE(boxes.empty());
 }
 
+// Closed from the task bar while minimised: the place saved is where the window comes back to,
+// not the far-off place Windows parks a minimised window at.
+TEST_F(Win32Program, AMinimisedWindowReportsWhereItWillComeBack) {
+  TForm1& f = *program.Form1;
+  f.setLeft(100);
+  f.setTop(80);
+  ShowWindow(windowOf(f), SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(windowOf(f)));
+  EXPECT_EQ(f.left(), 100);
+  EXPECT_EQ(f.top(), 80);
+}
+
 TEST_F(Win32Program, TheEndOfTheSessionSavesTheSettingsOnlyWhenItReallyEnds) {
   const HWND w = windowOf(*program.Form1);
   EXPECT_EQ(SendMessageW(w, WM_QUERYENDSESSION, 0, 0), TRUE) << "never holds the session up";
