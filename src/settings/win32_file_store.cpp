@@ -145,10 +145,11 @@ bool Win32FileStore::replace(const std::string& path, std::string_view bytes) {
   }
 
   removeLeftovers(target);
-  // Open until it has been moved into place, sharing nothing but the move itself.
+  // Open until it has been moved into place (which leftover removal relies on), and shared
+  // with whatever access the move opens it with.
   const std::wstring temp = temporaryName(target);
-  Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
   // Until the move the system removes the file when the handle closes, whatever becomes of us.
   if (!markForDeletion(file.get(), true)) {
