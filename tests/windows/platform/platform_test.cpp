@@ -101,6 +101,12 @@ TEST(Win32Platform, BringsWindowsToTheFrontAndSkipsClosedOnes) {
     // Returns only once the target has the foreground, without any pumping by the caller.
     EXPECT_EQ(platform->foregroundWindow(), idOf(target));
   }
+  // A minimised target comes back to where it was.
+  ShowWindow(ownWindow(), SW_MINIMIZE);
+  platform->bringToFront(idOf(ownWindow()));
+  EXPECT_FALSE(IsIconic(ownWindow()));
+  EXPECT_EQ(platform->foregroundWindow(), idOf(ownWindow()));
+  platform->bringToFront(idOf(foreignWindow()));
   // Closed, or none at all: returns at once and leaves the foreground where it is.
   // Never shown, so that Wine need not wait for it to be unmapped.
   HWND closed = CreateWindowExW(0, L"STATIC", L"closed", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
