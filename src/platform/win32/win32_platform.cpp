@@ -61,7 +61,8 @@ class Win32Platform : public Platform {
     if (id == 0 || !IsWindow(target)) return;
     // Asynchronously: a target that hangs must not hang us.
     if (IsIconic(target)) ShowWindowAsync(target, SW_RESTORE);
-    SetForegroundWindow(target);
+    // Refused (another program holds the foreground lock): nothing would come of waiting.
+    if (!SetForegroundWindow(target)) return;
     // The foreground changes once the target's thread has taken the activation; keys sent
     // before then go to whichever window still has the focus (often our own).
     const ULONGLONG deadline = GetTickCount64() + kActivationWaitMs;
@@ -85,6 +86,10 @@ class Win32Platform : public Platform {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (memory == nullptr) return;
     void* data = GlobalLock(memory);
+    if (data == nullptr) {
+      GlobalFree(memory);
+      return;
+    }
     std::memcpy(data, wide.c_str(), bytes);
     GlobalUnlock(memory);
     // Without an owner window, EmptyClipboard leaves no owner and SetClipboardData fails.
