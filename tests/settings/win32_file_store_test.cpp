@@ -138,34 +138,6 @@ TEST(DiskStore, AFailingDiskLeavesTheOldFileAndNoLeftovers) {
   }
 }
 
-// Another copy of the program saves while this one is writing.
-class OverlappedStore : public Win32FileStore {
- public:
-  explicit OverlappedStore(std::string target) : target_(std::move(target)) {}
-
- protected:
-  // The moment the temporary file is no longer marked for deletion.
-  bool moveOver(const wchar_t* from, const wchar_t* to) override {
-    if (!overlapped_) {
-      overlapped_ = true;
-      EXPECT_TRUE(Win32FileStore().replace(target_, "the other copy's"));
-    }
-    return Win32FileStore::moveOver(from, to);
-  }
-
- private:
-  std::string target_;
-  bool overlapped_ = false;
-};
-
-TEST(DiskStore, ASaveInProgressIsNoLeftoverToAnotherSave) {
-  TempFolder dir;
-  const std::string ini = dir / "kelvado.ini";
-  EXPECT_TRUE(OverlappedStore(ini).replace(ini, "this copy's"));
-  EXPECT_EQ(contents(ini), "this copy's");
-  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
-}
-
 // A save killed at one step: the process ends on the spot, cleaning nothing up.
 class KilledStore : public Win32FileStore {
  public:

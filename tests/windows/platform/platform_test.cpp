@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -20,7 +18,6 @@ namespace kelvado::win32 {
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
 
 WindowId idOf(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
 
@@ -170,48 +167,11 @@ TEST(Win32Platform, ListsTheMonitorsWithTheirFullBounds) {
   EXPECT_NE(std::find(monitors.begin(), monitors.end(), primary), monitors.end());
 }
 
-// Run by the next test from a copy of this program: writes where the copy finds itself.
-TEST(Win32Platform, WritesItsPathWhenAsked) {
-  wchar_t out[1024];
-  if (GetEnvironmentVariableW(L"KELVADO_PATH_OUT", out, 1024) == 0) GTEST_SKIP() << "run by the test below";
-  std::ofstream(fs::path(out), std::ios::binary) << makeWin32Platform()->executablePath();
-}
-
-TEST(Win32Platform, FindsItsExecutableInAJapaneseFolder) {
-  const std::string own = makeWin32Platform()->executablePath();
-  EXPECT_TRUE(own.ends_with("\\platform_tests.exe")) << own;
-
-  // A copy in Japanese folders, its path just short of the 260 characters a program can be
-  // started from, and three times as long in UTF-8.
-  const fs::path temp = fs::temp_directory_path();
-  const fs::path top = temp / (L"ケルバド-" + std::to_wstring(GetCurrentProcessId()));
-  const std::wstring name(70, L'表');
-  const fs::path copy = top / name / name / name / L"テスト.exe";
-  fs::create_directories(copy.parent_path());
-  fs::copy_file(widen(own), copy, fs::copy_options::overwrite_existing);
-  const fs::path out = temp / (L"kelvado-path-" + std::to_wstring(GetCurrentProcessId()));
-  SetEnvironmentVariableW(L"KELVADO_PATH_OUT", out.c_str());
-  std::wstring command = L"\"" + copy.wstring() + L"\" --gtest_filter=Win32Platform.WritesItsPathWhenAsked";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  const bool started = CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                      &startup, &process);
-  if (started) {
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  SetEnvironmentVariableW(L"KELVADO_PATH_OUT", nullptr);
-  std::string path;
-  std::getline(std::ifstream(out, std::ios::binary), path);
-  DeleteFileW(out.c_str());
-  // The C runtime's calls give up on paths this long; the system's own do not.
-  DeleteFileW(copy.c_str());
-  for (const fs::path& folder : {top / name / name / name, top / name / name, top / name, top})
-    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
-  ASSERT_TRUE(started) << GetLastError();
-  EXPECT_EQ(path, narrow(copy.wstring()));
+// Japanese folders and the settings file beside the program are proven end to end.
+TEST(Win32Platform, FindsItsExecutable) {
+  const std::string path = makeWin32Platform()->executablePath();
+  EXPECT_TRUE(path.ends_with("\\platform_tests.exe")) << path;
+  EXPECT_EQ(GetFileAttributesW(widen(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 }  // namespace
