@@ -1,8 +1,8 @@
 #include "kelvado_.h"
 
+#include "setei.h"
 #include "settings/settings_file.h"
 #include "vajhel.h"
-#include "setei.h"
 
 namespace kelvado {
 

@@ -8,8 +8,7 @@ namespace kelvado {
 // ---- Control ---------------------------------------------------------------------------------
 
 Control::Control(Form& form, const ControlDef& def)
-    : form_(form), def_(def), text_(def.text), color_(def.color), fontColor_(def.fontColor),
-      enabled_(def.enabled) {}
+    : form_(form), def_(def), text_(def.text), color_(def.color), fontColor_(def.fontColor), enabled_(def.enabled) {}
 
 void Control::changed(ControlProperty what) {
   if (peer_) peer_->update(what);
@@ -136,8 +135,7 @@ Form::~Form() {
 
 void Form::create() {
   peer_ = app_.backend().createFormPeer(*this);
-  for (std::size_t i = 0; i < controls_.size(); ++i)
-    controls_[i]->attach(peer_->controlPeer(static_cast<int>(i)));
+  for (std::size_t i = 0; i < controls_.size(); ++i) controls_[i]->attach(peer_->controlPeer(static_cast<int>(i)));
   for (auto& t : timers_) {
     timerPeers_.push_back(app_.backend().createTimerPeer(*t));
     t->attach(timerPeers_.back().get());

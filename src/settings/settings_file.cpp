@@ -24,7 +24,7 @@ constexpr std::array<FlagKey, 3> kFlagKeys{{
 constexpr std::int32_t kFlagDefault = 1;
 
 constexpr std::array<const char*, NotationSettings::kFieldCount> kHyokiKeys{"hyoki1", "hyoki2", "hyoki3",
-                                                                          "hyoki4", "hyoki5", "hyoki6"};
+                                                                            "hyoki4", "hyoki5", "hyoki6"};
 constexpr std::array<const char*, 5> kPmojKeys{"pmoj1", "pmoj2", "pmoj3", "pmoj4", "pmoj5"};
 constexpr std::array<const char*, 5> kPmojDefaults{"141310", "231210", "000100", "000001", "240300"};
 
@@ -66,7 +66,8 @@ void inikaki(Program& program) {
   ini.writeInteger("form", "top", form.top());
   const ProgramState& s = program.state;
   for (const FlagKey& flag : kFlagKeys) ini.writeInteger("patan", flag.key, s.*flag.value);
-  for (int i = 1; i <= NotationSettings::kFieldCount; ++i) ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
+  for (int i = 1; i <= NotationSettings::kFieldCount; ++i)
+    ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
   for (std::size_t i = 0; i < kPmojKeys.size(); ++i) ini.writeText("pmoj", kPmojKeys[i], s.pmoj[i]);
   if (!program.settingsFiles->replace(path, ini.text())) cannotWrite(path);
 }

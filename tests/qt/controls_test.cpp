@@ -29,6 +29,8 @@ enum Id : int { Box, Caption, List, Tick, Picker, Press, Book, Note, Hidden };
 
 constexpr const char* kItems[] = {"なし", "年", "/"};
 
+// Laid out like the windows' definitions.
+// clang-format off
 constexpr ControlDef kControls[] = {
     {.kind = ControlKind::Panel, .name = "Box", .width = 200, .height = 60, .text = "箱", .hint = "箱の説明",
      .centered = true},
@@ -47,12 +49,16 @@ constexpr ControlDef kControls[] = {
      .enabled = false, .readOnly = true, .scrollBars = ScrollBars::Both, .color = clWindow},
     {.kind = ControlKind::Edit, .name = "Hidden", .width = 50, .height = 20, .text = "隠し", .visible = false},
 };
+// clang-format on
 
 constexpr TimerDef kTimers[] = {{.name = "Tock"}};
 
+// Laid out like the windows' definitions.
+// clang-format off
 constexpr FormDef kForm{.name = "TestForm", .caption = "試験", .clientWidth = 240, .clientHeight = 150,
                         .border = BorderStyle::Single, .maximizeBox = false, .scaled = false,
                         .controls = kControls, .timers = kTimers};
+// clang-format on
 
 class QtControls : public ::testing::Test {
  protected:

@@ -47,7 +47,8 @@ void requireOneEdit(const std::string& before, const std::string& after) {
   std::size_t prefix = 0;
   while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
   std::size_t suffix = 0;
-  while (suffix < a.size() - prefix && suffix < b.size() - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+  while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+         a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
     ++suffix;
   const std::size_t changed = a.size() - prefix - suffix;
   require(changed == 0 || (changed == 1 && a.size() == b.size()));
@@ -72,7 +73,8 @@ void writeAndCheck(Profile& profile, const char* section, const char* key, const
   profile.writeText(section, key, value);
   require(profile.value(section, key) == expected);
   requireOneEdit(text, profile.text());
-  for (std::size_t i = 0; i < others.size(); ++i) require(profile.value(others[i].first, others[i].second) == before[i]);
+  for (std::size_t i = 0; i < others.size(); ++i)
+    require(profile.value(others[i].first, others[i].second) == before[i]);
 }
 
 }  // namespace

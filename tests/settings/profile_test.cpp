@@ -9,6 +9,8 @@ namespace kelvado {
 namespace {
 
 TEST(ProfileInteger, ConvertsAsTheReadIntegerOperationDoes) {
+  // Texts and what they read as, four to a row.
+  // clang-format off
   const struct {
     const char* text;
     std::optional<std::int32_t> value;
@@ -22,6 +24,7 @@ TEST(ProfileInteger, ConvertsAsTheReadIntegerOperationDoes) {
       {"$100000000", {}},    {"2147483648", {}},    {"-2147483649", {}},   {"99999999999999999999", {}},
       {"12 ", {}},           {"1 2", {}},           {"-", {}},             {"ff", {}},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(parseProfileInteger(c.text), c.value) << '"' << c.text << '"';
 }
 

@@ -74,13 +74,22 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
     std::string saved;  // empty: the file stays byte for byte
   } cases[] = {
       {"hex positions", "[form]\nleft=0x64\ntop=$64\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 100); EXPECT_EQ(r.program.Form1->top(), 100); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 100);
+         EXPECT_EQ(r.program.Form1->top(), 100);
+       },
        "[form]\nleft=100\ntop=100\n" + kFirstFile.substr(20)},
       {"malformed positions", "[form]\nleft=100px\ntop=-0x64\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); EXPECT_EQ(r.program.Form1->top(), 0); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 0);
+         EXPECT_EQ(r.program.Form1->top(), 0);
+       },
        "[form]\nleft=0\ntop=0\n"},
       {"off the monitors", "[form]\nleft=900\ntop=300\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 50); EXPECT_EQ(r.program.Form1->top(), 300); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 50);
+         EXPECT_EQ(r.program.Form1->top(), 300);
+       },
        "[form]\nleft=50\ntop=300\n"},
       {"empty left", "[form]\nleft=\ntop=200\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); },
        "[form]\nleft=0\ntop=200\n"},
@@ -91,10 +100,13 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
          EXPECT_FALSE(r.program.Form1->CheckBox2.checked());
        },
        ""},
-      {"yobichek -2", "[patan]\nyobichek=-2\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->caption(), "2003年04月07日"); }, ""},
+      {"yobichek -2", "[patan]\nyobichek=-2\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->caption(), "2003年04月07日"); },
+       ""},
       {"patan 7 and hyoki1 9", "[patan]\npatan=7\n[hyoki]\nhyoki1=9\n",
-       [](Rig& r) { EXPECT_EQ(r.state.patan, 7); EXPECT_EQ(r.state.notation.hyoki1, 9); },
+       [](Rig& r) {
+         EXPECT_EQ(r.state.patan, 7);
+         EXPECT_EQ(r.state.notation.hyoki1, 9);
+       },
        "[patan]\npatan=7\nyobichek=1\nstaytop=1\n[hyoki]\nhyoki1=9\n"},
       {"empty pmoj1", "[pmoj]\npmoj1=\n", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], ""); }, ""},
       {"comments, unknown keys, spacing, CRLF",

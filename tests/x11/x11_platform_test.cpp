@@ -39,8 +39,10 @@ QtMessageHandler previousHandler = nullptr;
 
 void recordXErrors(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   const bool xcbDebug = type == QtDebugMsg && std::string_view(context.category) == "qt.qpa.xcb";
-  if (message.contains(QLatin1String("XCB error"))) toolkitXErrors().push_back(message.toStdString());
-  else if (!xcbDebug && previousHandler != nullptr) previousHandler(type, context, message);
+  if (message.contains(QLatin1String("XCB error")))
+    toolkitXErrors().push_back(message.toStdString());
+  else if (!xcbDebug && previousHandler != nullptr)
+    previousHandler(type, context, message);
 }
 
 bool underWindowManager() {
@@ -171,7 +173,8 @@ TEST_F(X11Platform, TheActiveWindowPropertyCountsOnlyWhileItsWindowManagerLives)
   } restore{client};
   client.setProperty(check, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
   client.setProperty(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
-  client.setProperty(root, "_NET_SUPPORTED", XCB_ATOM_ATOM, {client.atom("_NET_WM_NAME"), client.atom("_NET_ACTIVE_WINDOW")});
+  client.setProperty(root, "_NET_SUPPORTED", XCB_ATOM_ATOM,
+                     {client.atom("_NET_WM_NAME"), client.atom("_NET_ACTIVE_WINDOW")});
   client.setProperty(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {b});
   EXPECT_EQ(platform->foregroundWindow(), b);
   client.setProperty(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {XCB_NONE});

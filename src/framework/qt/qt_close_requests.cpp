@@ -50,9 +50,8 @@ CloseRequests::CloseRequests(std::function<void()> onRequest) {
     }
   }
   // The desktop session is ending: the main window is asked as if the user had closed it.
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &context_, [onRequest](QSessionManager&) {
-    onRequest();
-  });
+  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &context_,
+                   [onRequest](QSessionManager&) { onRequest(); });
   // The loop is ending without the program having decided so: the main window still gets its
   // close request. After the program's own decision this is answered by nothing happening.
   QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, &context_, onRequest);

@@ -98,7 +98,8 @@ class X11Platform : public Platform {
 
     const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(c_, &xcb_test_id);
     hasXTest_ = xtest != nullptr && xtest->present;
-    if (!hasXTest_) std::fputs("kelvado: the X server has no XTEST extension; pastes only fill the clipboard\n", stderr);
+    if (!hasXTest_)
+      std::fputs("kelvado: the X server has no XTEST extension; pastes only fill the clipboard\n", stderr);
   }
 
   WindowId foregroundWindow() override {
@@ -131,10 +132,9 @@ class X11Platform : public Platform {
       event.type = netActiveWindow_;
       event.data.data32[0] = kSourcePager;
       event.data.data32[1] = XCB_CURRENT_TIME;
-      if (!succeeded(c_, xcb_send_event_checked(c_, 0, root_,
-                                                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
-                                                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                                                 reinterpret_cast<const char*>(&event))))
+      if (!succeeded(c_, xcb_send_event_checked(
+                             c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                             reinterpret_cast<const char*>(&event))))
         return;
     } else {
       const std::uint32_t above = XCB_STACK_MODE_ABOVE;
@@ -153,8 +153,7 @@ class X11Platform : public Platform {
     if (keys.control == 0 || keys.v == 0) return;
     // All four go out together, so that no error path can leave Control down.
     const xcb_void_cookie_t cookies[] = {fakeKey(XCB_KEY_PRESS, keys.control), fakeKey(XCB_KEY_PRESS, keys.v),
-                                         fakeKey(XCB_KEY_RELEASE, keys.control),
-                                         fakeKey(XCB_KEY_RELEASE, keys.v)};
+                                         fakeKey(XCB_KEY_RELEASE, keys.control), fakeKey(XCB_KEY_RELEASE, keys.v)};
     for (const auto cookie : cookies) succeeded(c_, cookie);
   }
 
@@ -217,10 +216,10 @@ class X11Platform : public Platform {
   ActiveWindow askWindowManager() {
     const auto rootCheckCookie = askWindowProperty(root_, netSupportingWmCheck_);
     const auto activeCookie = askWindowProperty(root_, netActiveWindow_);
-    const auto supportedCookie =
-        xcb_get_property(c_, 0, root_, netSupported_, XCB_ATOM_ATOM, 0, kSupportedAtomsMax);
+    const auto supportedCookie = xcb_get_property(c_, 0, root_, netSupported_, XCB_ATOM_ATOM, 0, kSupportedAtomsMax);
     const bool seenBefore = wmCheck_ != XCB_NONE;
-    const auto selfCheckCookie = seenBefore ? askWindowProperty(wmCheck_, netSupportingWmCheck_) : xcb_get_property_cookie_t{};
+    const auto selfCheckCookie =
+        seenBefore ? askWindowProperty(wmCheck_, netSupportingWmCheck_) : xcb_get_property_cookie_t{};
     const xcb_window_t rootCheck = windowProperty(rootCheckCookie);
     const xcb_window_t active = windowProperty(activeCookie);
     const bool supported = supports(supportedCookie, netActiveWindow_);
