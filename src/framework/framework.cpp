@@ -163,10 +163,12 @@ void Form::show() {
     return;
   }
   visible_ = true;
-  peer_->setVisible(true);
+  // The handler runs before the window is mapped, so that nobody, a task bar included, ever sees
+  // the window without what the handler puts in it (the main window's date caption).
   app_.guard([this] {
     if (onShow) onShow();
   });
+  peer_->setVisible(true);
   peer_->bringToFront();
 }
 

@@ -160,7 +160,8 @@ class Form {
   bool stayOnTop() const { return stayOnTop_; }
   void setStayOnTop(bool on);
   bool visible() const { return visible_; }
-  // Shows a hidden window (running the show handler) or brings a visible one to the front.
+  // Shows a hidden window, running the show handler before the window is mapped, or brings a
+  // visible one to the front.
   void show();
   void hide();
   // A close request: the main window asks its close-query handler and ends the program;

@@ -61,7 +61,10 @@ class FakeFormPeer : public FormPeer {
   ControlPeer* controlPeer(int) override { return nullptr; }
   void setCaption(const std::string& c) override { caption = c; }
   void setStayOnTop(bool on) override { stayOnTop = on; }
-  void setVisible(bool v) override { visible = v; }
+  void setVisible(bool v) override {
+    if (v && !visible) captionsWhenShown.push_back(caption);
+    visible = v;
+  }
   void bringToFront() override { ++broughtToFront; }
   WindowId windowId() override;
   Rect outerBounds() const override { return bounds; }
@@ -71,6 +74,8 @@ class FakeFormPeer : public FormPeer {
   }
 
   std::string caption;
+  // The caption each time the window was mapped.
+  std::vector<std::string> captionsWhenShown;
   bool stayOnTop = false;
   bool visible = false;
   int broughtToFront = 0;
