@@ -117,6 +117,17 @@ TEST_F(X11Platform, ForegroundNamesTheToolkitsOwnWindowByItsId) {
   ASSERT_TRUE(waitUntil([&] { return own.isExposed(); }));
   own.requestActivate();
   EXPECT_TRUE(waitUntil([&] { return platform->foregroundWindow() == own.winId(); }));
+  // Every window the toolkit makes is the program's own, a message box as much as the main
+  // window; another client's windows are not, whatever process they belong to, and neither is 0.
+  QWindow box;
+  box.setFlags(Qt::Dialog);
+  box.create();
+  EXPECT_TRUE(platform->isOwnWindow(own.winId()));
+  EXPECT_TRUE(platform->isOwnWindow(box.winId()));
+  openTwoWindows();
+  EXPECT_FALSE(platform->isOwnWindow(a));
+  EXPECT_FALSE(platform->isOwnWindow(client.root()));
+  EXPECT_FALSE(platform->isOwnWindow(0));
 }
 
 TEST_F(X11Platform, FocusInsideAWindowCountsAsItsTopLevel) {

@@ -96,6 +96,10 @@ class X11Platform : public Platform {
     netSupported_ = atom(supportedCookie);
     wmState_ = atom(stateCookie);
 
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    idBase_ = setup->resource_id_base;
+    idMask_ = setup->resource_id_mask;
+
     const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(c_, &xcb_test_id);
     hasXTest_ = xtest != nullptr && xtest->present;
     if (!hasXTest_)
@@ -118,6 +122,13 @@ class X11Platform : public Platform {
       return pointer ? pointer->child : 0;
     }
     return topLevelOf(focus->focus);
+  }
+
+  // The X server gives every connection its own range of ids, and the toolkit makes all its
+  // windows on the connection we share: no round trip is needed to know our own.
+  bool isOwnWindow(WindowId id) override {
+    return id != 0 && id <= std::numeric_limits<xcb_window_t>::max() &&
+           (static_cast<xcb_window_t>(id) & ~idMask_) == idBase_;
   }
 
   void bringToFront(WindowId id) override {
@@ -313,6 +324,8 @@ class X11Platform : public Platform {
   xcb_atom_t netSupported_ = XCB_NONE;
   xcb_atom_t wmState_ = XCB_NONE;
   xcb_window_t wmCheck_ = XCB_NONE;
+  std::uint32_t idBase_ = 0;
+  std::uint32_t idMask_ = 0;
   bool hasXTest_ = false;
 };
 
