@@ -1,5 +1,6 @@
 #include "framework/framework.h"
 
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -230,12 +231,36 @@ std::string errorDisplayText(const std::string& message) {
   return message;
 }
 
+void Backend::reportError(const std::string& text) {
+  std::fprintf(stderr, "kelvado: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 void Application::showError(const std::string& message) {
   backend_.messageBox(MessageKind::Error, title_, errorDisplayText(message));
 }
 
 void Application::showInformation(const std::string& text) {
   backend_.messageBox(MessageKind::Information, "情報", text);
+}
+
+void Application::closeForSession() {
+  if (terminated_ || !mainForm_) return;
+  std::string failure;
+  try {
+    bool canClose = true;  // asked, but the session does not take no for an answer
+    if (mainForm_->onCloseQuery) mainForm_->onCloseQuery(canClose);
+  } catch (const Error& e) {
+    failure = e.detail().empty() ? e.what() : std::string(e.what()) + ": " + e.detail();
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (!failure.empty()) {
+    backend_.reportError(failure);
+    exitStatus_ = 1;
+  }
+  mainForm_->hide();
+  terminate();
 }
 
 void Application::run() {

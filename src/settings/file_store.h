@@ -13,12 +13,16 @@ class FileStore {
     enum class Status { Read, Missing, Unreadable };
     Status status = Status::Missing;
     std::string bytes;
+    std::string reason{};  // why the file is Unreadable, in the system's words
   };
 
   virtual ~FileStore() = default;
   virtual Contents read(const std::string& path) = 0;
   // Replaces the whole file with bytes, or leaves it as it was and returns false: never a mix.
   virtual bool replace(const std::string& path, std::string_view bytes) = 0;
+  // Why the last replace that returned false failed, in the system's words; empty when the
+  // store cannot tell.
+  virtual std::string failureReason() const { return {}; }
 };
 
 // The store over this system's file system.

@@ -160,5 +160,30 @@ TEST(Settings, AFailedSaveKeepsTheWindowOpenUntilASaveSucceeds) {
   EXPECT_EQ(Profile(rig.files.files.at(kIni)).value("pmoj", "pmoj1"), "141310");
 }
 
+// A close the session asks for cannot be refused: it saves when it can, reports when it cannot,
+// and ends the program either way, with the status telling which.
+TEST(Settings, ASessionCloseEndsTheProgramWhetherOrNotTheSaveSucceeds) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "writable" : "unwritable");
+    Rig rig;
+    rig.files.files[kIni] = "[form]\nleft=10\n";
+    rig.start();
+    rig.files.failWrites = !writable;
+    rig.program.app.closeForSession();
+    EXPECT_TRUE(rig.program.app.terminated());
+    EXPECT_FALSE(rig.form1().visible());
+    EXPECT_FALSE(rig.backend.loopRunning);
+    EXPECT_TRUE(rig.backend.messageBoxes.empty());
+    EXPECT_EQ(rig.program.app.exitStatus(), writable ? 0 : 1);
+    EXPECT_EQ(rig.backend.reports, writable
+                                       ? std::vector<std::string>{}
+                                       : std::vector<std::string>{kIni + " に書き込めません: refused by the test"});
+    EXPECT_EQ(rig.files.files.at(kIni).starts_with("[form]\nleft=10\ntop=0\n"), writable);
+    // Further requests, as a second signal would make, find the program ended.
+    rig.program.app.closeForSession();
+    EXPECT_EQ(rig.files.writes, 1);
+  }
+}
+
 }  // namespace
 }  // namespace kelvado::testing

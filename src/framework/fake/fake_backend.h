@@ -29,6 +29,7 @@ class FakeBackend : public Backend {
   std::unique_ptr<TimerPeer> createTimerPeer(Timer& timer) override;
   void setApplicationTitle(const std::string& title) override { applicationTitle = title; }
   void messageBox(MessageKind kind, const std::string& caption, const std::string& text) override;
+  void reportError(const std::string& text) override { reports.push_back(text); }
   void runMessageLoop() override { loopRunning = true; }
   void quitMessageLoop() override { loopRunning = false; }
 
@@ -40,6 +41,7 @@ class FakeBackend : public Backend {
 
   std::string applicationTitle;
   std::vector<MessageBoxRecord> messageBoxes;
+  std::vector<std::string> reports;  // errors reported without a box
   bool loopRunning = false;
   // The frame a window manager would add around a window's client area.
   int frameLeft = 4, frameTop = 24, frameRight = 4, frameBottom = 4;

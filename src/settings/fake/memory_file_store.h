@@ -22,6 +22,7 @@ class MemoryFileStore : public FileStore {
     files[path] = std::string(bytes);
     return true;
   }
+  std::string failureReason() const override { return failWrites ? "refused by the test" : ""; }
 
   std::map<std::string, std::string> files;
   bool failWrites = false;
