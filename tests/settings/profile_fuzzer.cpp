@@ -27,13 +27,16 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
+// Lines end at CR LF, LF or a lone CR.
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result(1);
-  for (char c : text) {
-    if (c == '\n')
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text.compare(i, 2, "\r\n") == 0) ++i;
       result.emplace_back();
-    else
-      result.back() += c;
+    } else {
+      result.back() += text[i];
+    }
   }
   return result;
 }
@@ -94,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       profile.readInteger(s, k, 0);
     }
 
-  const std::string line = value.substr(0, value.find('\n'));
+  const std::string line = value.substr(0, value.find_first_of("\r\n"));
   writeAndCheck(profile, section, key, value, line.substr(0, Profile::kMaxValueBytes));
   writeAndCheck(profile, section, "top", std::to_string(number), std::to_string(number));
   require(profile.readInteger(section, "top", number == 0 ? 1 : 0) == number);

@@ -114,6 +114,12 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
        "; kept\r\n[Form]\r\n Left = 10 \r\nmine=1\r\ntop=0\r\n\r\n[extra]\r\nx=\"y\"\r\n"},
       {"duplicates", "[form]\nleft=10\nleft=20\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); },
        "[form]\nleft=10\nleft=20\ntop=0\n"},
+      {"lone CR line endings", "[form]\rleft=100\rtop=200\r",
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 100);
+         EXPECT_EQ(r.program.Form1->top(), 200);
+       },
+       "[form]\rleft=100\rtop=200\r[patan]\rpatan=1\r"},
       {"no final line ending", "[pmoj]\npmoj1=令和", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "令和"); }, ""},
       {"a value past the read limit", "[pmoj]\npmoj1=" + huge + "\n",
        [](Rig& r) { EXPECT_EQ(r.state.pmoj[0].size(), Profile::kMaxValueBytes); }, ""},
