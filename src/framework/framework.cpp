@@ -1,5 +1,6 @@
 #include "framework/framework.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -201,9 +202,18 @@ void Form::close() {
 
 WindowId Form::handle() { return peer_->windowId(); }
 
-void Form::setLeft(int left) { peer_->moveTo(left, top()); }
+namespace {
+// A position read from a hand-edited file may lie anywhere in the 32-bit range, where a toolkit's
+// edge-plus-size arithmetic overflows. No desktop reaches this far, so a window put beyond it is
+// just as far off every monitor where it stands instead.
+constexpr int kFarthestPosition = (1 << 24) - 1;
 
-void Form::setTop(int top) { peer_->moveTo(left(), top); }
+int withinReach(int position) { return std::clamp(position, -kFarthestPosition, kFarthestPosition); }
+}  // namespace
+
+void Form::setLeft(int left) { peer_->moveTo(withinReach(left), top()); }
+
+void Form::setTop(int top) { peer_->moveTo(left(), withinReach(top)); }
 
 // ---- Application -----------------------------------------------------------------------------
 

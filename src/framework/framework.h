@@ -176,6 +176,7 @@ class Form {
   int top() const { return peer_->outerBounds().top; }
   int width() const { return peer_->outerBounds().width; }
   int height() const { return peer_->outerBounds().height; }
+  // The window goes no farther than 16777215 pixels from the origin on either axis.
   void setLeft(int left);
   void setTop(int top);
 

@@ -277,6 +277,14 @@ TEST_F(QtProgramInFrames, APositionWhoseFrameJustFitsStays) {
   EXPECT_EQ(program.Form1->top(), 724);
 }
 
+// Near the 32-bit limit the window's edges would overflow in the toolkit's own arithmetic (the
+// sanitizer build stops on it); such a window still comes back to 50.
+TEST_F(QtProgramInFrames, APositionAtTheEndOfTheRangeGoesTo50) {
+  start("[form]\nleft=2147483400\ntop=2147483647\n");
+  EXPECT_EQ(program.Form1->left(), 50);
+  EXPECT_EQ(program.Form1->top(), 50);
+}
+
 TEST_F(QtProgramInFrames, OnlyTheMainWindowAsksAtStartTheOthersOnceWhenTheirSizeIsWanted) {
   start("");
   EXPECT_EQ(asked, QStringList{"Form1"});

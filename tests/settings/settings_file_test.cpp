@@ -91,6 +91,12 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
          EXPECT_EQ(r.program.Form1->top(), 300);
        },
        "[form]\nleft=50\ntop=300\n"},
+      {"positions at the ends of the 32-bit range", "[form]\nleft=2147483400\ntop=-2147483648\n",
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 50);
+         EXPECT_EQ(r.program.Form1->top(), -16777215);
+       },
+       "[form]\nleft=50\ntop=-16777215\n"},
       {"empty left", "[form]\nleft=\ntop=200\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); },
        "[form]\nleft=0\ntop=200\n"},
       {"staytop 5", "[patan]\nstaytop=5\n",
