@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "framework/qt/qt_backend.h"
 #include "framework/qt/qt_controls.h"
@@ -211,34 +210,6 @@ TEST_F(QtProgram, PatternButtonsActOnThePressNotOnTheKeyboard) {
   QTest::mousePress(bt4, Qt::LeftButton, {}, bt4->rect().center());
   QTest::mouseRelease(bt4, Qt::LeftButton, {}, bt4->rect().center());
   EXPECT_EQ(windowOf(*program.Form1)->windowTitle(), "4月7日(月)");
-}
-
-// A termination signal that comes while the error box of a failed save is up, waiting for the
-// user: the program ends without the user, reports on standard error and leaves the file alone.
-TEST_F(QtProgram, ATerminationSignalWhileTheErrorBoxIsUpEndsTheProgramWithAFailureStatus) {
-  std::ofstream(settingsFile()) << "[form]\nleft=10\n";
-  std::filesystem::permissions(settingsFile(), std::filesystem::perms::owner_read);
-  backend.setModalHook([this](QMessageBox& box) {
-    boxes.push_back(describe(box));
-    QTimer::singleShot(0, [] { std::raise(SIGTERM); });
-    box.exec();
-  });
-  QTimer::singleShot(0, [&] { windowOf(*program.Form1)->close(); });
-  bool stuck = false;
-  QTimer guard;
-  guard.callOnTimeout([&] {
-    stuck = true;
-    QCoreApplication::exit(1);
-  });
-  guard.start(10000);
-  EXPECT_EQ(program.run(), 1);
-  EXPECT_FALSE(stuck);
-  EXPECT_TRUE(program.app.terminated());
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
-  std::ostringstream kept;
-  kept << std::ifstream(settingsFile()).rdbuf();
-  EXPECT_EQ(kept.str(), "[form]\nleft=10\n");
 }
 
 // Under a window manager that frames every window with a 1-pixel border and a 20-pixel caption,

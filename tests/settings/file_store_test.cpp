@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -355,42 +354,6 @@ TEST(DiskStore, AReadOnlySettingsFileKeepsTheMainWindowOpenUntilItIsWritable) {
   rig.form1().userClose();
   EXPECT_TRUE(rig.program.app.terminated());
   EXPECT_EQ(contents(ini).substr(0, 22), "[form]\nleft=10\ntop=0\n[");
-}
-
-// A FIFO at the settings path, or a file far too large to be ours: the program starts with its
-// defaults, at once, and no close writes over what is there. A close the session asks for reports
-// why and ends the program.
-TEST(DiskStore, ASettingsPathThatIsNoSettingsFileGivesDefaultsAndIsNeverWritten) {
-  const std::string large = "[pmoj]\npmoj1=mine\n" + std::string(PosixFileStore::kMaxFileBytes, ';');
-  const struct {
-    const char* what;
-    std::function<void(const std::string&)> make;
-    const char* reason;
-  } cases[] = {
-      {"FIFO", [](const std::string& ini) { ::mkfifo(ini.c_str(), 0644); }, "not a regular file"},
-      {"too large", [&](const std::string& ini) { put(ini, large); }, "larger than 1048576 bytes"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempFolder dir;
-    const std::string ini = dir / "kelvado.ini";
-    c.make(ini);
-    ::alarm(10);
-    DiskRig rig(dir);
-    ::alarm(0);
-    EXPECT_EQ(rig.state.pmoj[0], "141310");
-    rig.form1().userClose();
-    EXPECT_FALSE(rig.program.app.terminated());
-    ASSERT_EQ(rig.backend.messageBoxes.size(), 1u);
-    EXPECT_EQ(rig.backend.messageBoxes[0].text, ini + " に書き込めません.");
-    rig.program.app.closeForSession();
-    EXPECT_EQ(rig.program.app.exitStatus(), 1);
-    EXPECT_EQ(rig.backend.reports, std::vector<std::string>{ini + " に書き込めません: " + c.reason});
-    EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
-    if (std::string_view(c.what) == "too large") {
-      EXPECT_EQ(contents(ini), large);
-    }
-  }
 }
 
 TEST(DiskStore, AnUnreadableSettingsFileIsNeitherLoadedNorOverwritten) {
