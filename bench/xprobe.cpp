@@ -17,6 +17,11 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -25,19 +30,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <poll.h>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -48,9 +48,7 @@ namespace {
 }
 
 double nowMs() {
-  return std::chrono::duration<double, std::milli>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 template <typename Reply>
@@ -104,20 +102,18 @@ class Display {
   }
 
   bool isMapped(xcb_window_t window) {
-    auto reply = owned(xcb_get_window_attributes_reply(
-        conn_, xcb_get_window_attributes(conn_, window), nullptr));
+    auto reply = owned(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, window), nullptr));
     return reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
   }
 
   // A round trip: everything sent before it has been processed by the server.
-  void sync() {
-    std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
-  }
+  void sync() { std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr)); }
 
   // Hands each event to handle until it returns true or the deadline passes; tick runs between
   // waits so callers can act on their own timers. Returns whether handle said done.
-  bool pump(double deadline, const std::function<bool(xcb_generic_event_t*)>& handle,
-            const std::function<double()>& nextTimer = [] { return 1e300; }) {
+  bool pump(
+      double deadline, const std::function<bool(xcb_generic_event_t*)>& handle,
+      const std::function<double()>& nextTimer = [] { return 1e300; }) {
     for (;;) {
       while (xcb_generic_event_t* event = xcb_poll_for_event(conn_)) {
         const bool done = handle(event);
@@ -139,8 +135,7 @@ class Display {
 
  private:
   std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
-    auto reply = owned(xcb_get_property_reply(
-        conn_, xcb_get_property(conn_, 0, window, name, type, 0, 1024), nullptr));
+    auto reply = owned(xcb_get_property_reply(conn_, xcb_get_property(conn_, 0, window, name, type, 0, 1024), nullptr));
     if (!reply || reply->format != 8) return {};
     return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
                        static_cast<size_t>(xcb_get_property_value_length(reply.get())));
@@ -266,8 +261,8 @@ void focusAway(Display& display) {
   xcb_connection_t* c = display.conn();
   const xcb_window_t window = xcb_generate_id(c);
   const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, display.root(), 900, 700, 40, 40, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, display.root(), 900, 700, 40, 40, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
   const std::string name = "xprobe focus";
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       static_cast<uint32_t>(name.size()), name.data());
@@ -298,8 +293,7 @@ int launch(const Options& options) {
   double mappedAt = 0;
   double cpuAtMap = 0;  // what the wall time costs the machine, and steadier under load
   const auto check = [&](xcb_window_t window) {
-    if (watched[window] &&
-        (byClass ? display.windowClass(window) : display.title(window)) == want) {
+    if (watched[window] && (byClass ? display.windowClass(window) : display.title(window)) == want) {
       mappedAt = nowMs();
       cpuAtMap = cpuNs(pid);
     }
@@ -316,8 +310,7 @@ int launch(const Options& options) {
           case XCB_CREATE_NOTIFY: {
             auto* created = reinterpret_cast<xcb_create_notify_event_t*>(event);
             if (created->parent != display.root() || created->override_redirect) return false;
-            display.selectEvents(created->window,
-                                 XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+            display.selectEvents(created->window, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
             // It may have been mapped and titled before the selection took effect.
             watched[created->window] = display.isMapped(created->window);
             return check(created->window);
@@ -335,26 +328,21 @@ int launch(const Options& options) {
           }
           case XCB_PROPERTY_NOTIFY: {
             auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
-            return display.isTitleAtom(changed->atom) && watched.contains(changed->window) &&
-                   check(changed->window);
+            return display.isTitleAtom(changed->atom) && watched.contains(changed->window) && check(changed->window);
           }
-          default:
-            return false;
+          default: return false;
         }
       },
       [] { return nowMs() + 20; });
   if (!found) {
     kill(-pid, SIGKILL);
     reap(pid, 2000);
-    fail("no window " + std::string(byClass ? "of class" : "titled") + " \"" + want +
-         "\" was mapped");
+    fail("no window " + std::string(byClass ? "of class" : "titled") + " \"" + want + "\" was mapped");
   }
   std::printf("startup_ms=%.2f\nstartup_cpu_ms=%.2f\n", mappedAt - start, cpuAtMap / 1e6);
   std::fflush(stdout);
 
-  const auto idle = [&](double ms) {
-    display.pump(nowMs() + ms, [](xcb_generic_event_t*) { return false; });
-  };
+  const auto idle = [&](double ms) { display.pump(nowMs() + ms, [](xcb_generic_event_t*) { return false; }); };
   idle(options.number("settle-ms", 0));
   if (options.has("focus-away")) {
     focusAway(display);
@@ -366,8 +354,7 @@ int launch(const Options& options) {
       for (const std::string& named : options.values.at("pid")) {
         const auto eq = named.find('=');
         if (eq == std::string::npos) fail("--pid wants NAME=PID");
-        pids.emplace_back("cpu_" + named.substr(0, eq) + "_ms",
-                          static_cast<pid_t>(std::stol(named.substr(eq + 1))));
+        pids.emplace_back("cpu_" + named.substr(0, eq) + "_ms", static_cast<pid_t>(std::stol(named.substr(eq + 1))));
       }
     }
     std::vector<double> before;
@@ -415,12 +402,11 @@ int paste(const Options& options) {
     const xcb_window_t target = windowId(options.get("press-in"));
     int localX = 0;
     int localY = 0;
-    if (std::sscanf(options.get("at").c_str(), "%d,%d", &localX, &localY) != 2)
-      fail("--at wants X,Y");
+    if (std::sscanf(options.get("at").c_str(), "%d,%d", &localX, &localY) != 2) fail("--at wants X,Y");
     auto place = owned(xcb_translate_coordinates_reply(
         display.conn(),
-        xcb_translate_coordinates(display.conn(), target, display.root(),
-                                  static_cast<int16_t>(localX), static_cast<int16_t>(localY)),
+        xcb_translate_coordinates(display.conn(), target, display.root(), static_cast<int16_t>(localX),
+                                  static_cast<int16_t>(localY)),
         nullptr));
     if (!place) fail("cannot place the pointer");
     x = place->dst_x;
@@ -480,12 +466,10 @@ int waitTitle(const Options& options) {
   display.selectEvents(window, XCB_EVENT_MASK_PROPERTY_CHANGE);
   const auto satisfied = [&] { return display.title(window).starts_with(text) == wantPrefix; };
   const double start = nowMs();
-  const bool done = satisfied() || display.pump(start + options.number("timeout-ms", 5000),
-                                                [&](xcb_generic_event_t* event) {
-                                                  return event &&
-                                                         eventType(event) == XCB_PROPERTY_NOTIFY &&
-                                                         satisfied();
-                                                });
+  const bool done =
+      satisfied() || display.pump(start + options.number("timeout-ms", 5000), [&](xcb_generic_event_t* event) {
+        return event && eventType(event) == XCB_PROPERTY_NOTIFY && satisfied();
+      });
   if (!done) fail("the title stayed \"" + display.title(window) + "\"");
   std::printf("waited_ms=%.2f\n", nowMs() - start);
   return 0;

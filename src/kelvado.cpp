@@ -7,6 +7,5 @@ int main(int /*argc*/, char** argv) {
   kelvado::Toolkit toolkit = kelvado::makeToolkit(argv[0]);
   kelvado::Program program(*toolkit.backend, *toolkit.platform);
   program.start();
-  program.run();
-  return 0;
+  return program.run();
 }

@@ -1,8 +1,8 @@
 #include "kelvado_.h"
 
+#include "setei.h"
 #include "settings/settings_file.h"
 #include "vajhel.h"
-#include "setei.h"
 
 namespace kelvado {
 
@@ -79,7 +79,11 @@ void TForm1::FormCloseQuery(bool& /*CanClose*/) { inikaki(program_); }
 
 void TForm1::Timer2Timer() {
   const WindowId h = program_.platform.foregroundWindow();
-  if (h != state_.Form1Handle && h != state_.Form2Handle && h != state_.Form3Handle) state_.TargetWindow = h;
+  // A message box of ours, or any other window of this program, must not become the target
+  // either: the paste would go to a window that is gone by then.
+  if (h != state_.Form1Handle && h != state_.Form2Handle && h != state_.Form3Handle &&
+      !program_.platform.isOwnWindow(h))
+    state_.TargetWindow = h;
 }
 
 void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/, int /*Y*/) {

@@ -6,7 +6,7 @@ namespace kelvado {
 
 namespace {
 
-constexpr std::int32_t NotationSettings::* kFields[NotationSettings::kFieldCount] = {
+constexpr std::int32_t NotationSettings::*kFields[NotationSettings::kFieldCount] = {
     &NotationSettings::hyoki1, &NotationSettings::hyoki2, &NotationSettings::hyoki3,
     &NotationSettings::hyoki4, &NotationSettings::hyoki5, &NotationSettings::hyoki6};
 
@@ -43,8 +43,7 @@ std::string nengappi2moj(int year, int month, int day, const NotationSettings& n
 }
 
 std::string youbikeisan(std::int32_t y, std::int32_t m, std::int32_t d) {
-  static constexpr std::array<std::string_view, 7> kLabels = {"(日)", "(月)", "(火)", "(水)",
-                                                              "(木)", "(金)", "(土)"};
+  static constexpr std::array<std::string_view, 7> kLabels = {"(日)", "(月)", "(火)", "(水)", "(木)", "(金)", "(土)"};
   // Signed 32-bit arithmetic that wraps instead of overflowing: C++20 defines the conversion
   // back from unsigned, and division and remainder already truncate toward zero.
   const auto wrap = [](std::uint32_t v) { return static_cast<std::int32_t>(v); };

@@ -21,6 +21,9 @@ void Program::start() {
   Form3->create();
 }
 
-void Program::run() { app.run(); }
+int Program::run() {
+  app.run();
+  return app.exitStatus();
+}
 
 }  // namespace kelvado

@@ -42,8 +42,8 @@ class Program {
 
   // Start-up: the title, then Form1 (created, loaded, shown), then Form2 and Form3 hidden.
   void start();
-  // The message loop, until the main window has closed.
-  void run();
+  // The message loop, until the main window has closed. Returns the process's exit status.
+  int run();
 
   Application app;
   Platform& platform;

@@ -13,9 +13,8 @@ namespace {
 using ListHandler = void (TForm3::*)();
 using ButtonHandler = void (TForm3::*)(MouseButton, ShiftState, int, int);
 
-constexpr ListHandler kListHandlers[] = {&TForm3::ComboBox1Change, &TForm3::ComboBox2Change,
-                                         &TForm3::ComboBox3Change, &TForm3::ComboBox4Change,
-                                         &TForm3::ComboBox5Change, &TForm3::ComboBox6Change};
+constexpr ListHandler kListHandlers[] = {&TForm3::ComboBox1Change, &TForm3::ComboBox2Change, &TForm3::ComboBox3Change,
+                                         &TForm3::ComboBox4Change, &TForm3::ComboBox5Change, &TForm3::ComboBox6Change};
 constexpr ButtonHandler kButtonHandlers[] = {&TForm3::bt1MouseDown, &TForm3::bt2MouseDown, &TForm3::bt3MouseDown,
                                              &TForm3::bt4MouseDown, &TForm3::bt5MouseDown};
 static_assert(std::size(kListHandlers) == std::size(form3::kLists) &&
@@ -83,8 +82,8 @@ TForm3::TForm3(Program& program)
   for (std::size_t i = 0; i < std::size(form3::kLists); ++i)
     control(form3::kLists[i]).onChange = [this, handler = kListHandlers[i]] { (this->*handler)(); };
   for (std::size_t i = 0; i < std::size(form3::kPatternButtons); ++i)
-    control(form3::kPatternButtons[i]).onMouseDown = [this, handler = kButtonHandlers[i]](
-                                                         MouseButton b, ShiftState s, int x, int y) {
+    control(form3::kPatternButtons[i]).onMouseDown = [this, handler = kButtonHandlers[i]](MouseButton b, ShiftState s,
+                                                                                          int x, int y) {
       (this->*handler)(b, s, x, y);
     };
   // The pattern buttons get no click action: they work on the press alone, so the keyboard
@@ -161,14 +160,9 @@ void TForm3::previewShow(int n) {
 
 void TForm3::patternButtonDown(int n, MouseButton button) {
   switch (button) {
-    case MouseButton::Left:
-      moj2hyoki(state_.pmoj.at(static_cast<std::size_t>(n - 1)));
-      break;
-    case MouseButton::Right:
-      hyoki2moj(n);
-      break;
-    case MouseButton::Middle:
-      break;
+    case MouseButton::Left: moj2hyoki(state_.pmoj.at(static_cast<std::size_t>(n - 1))); break;
+    case MouseButton::Right: hyoki2moj(n); break;
+    case MouseButton::Middle: break;
   }
 }
 

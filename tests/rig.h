@@ -5,8 +5,8 @@
 #include "kelvado_.h"
 #include "platform/fake/fake_platform.h"
 #include "program.h"
-#include "settings/fake/memory_file_store.h"
 #include "setei.h"
+#include "settings/fake/memory_file_store.h"
 #include "vajhel.h"
 
 namespace kelvado::testing {

@@ -35,8 +35,8 @@ struct ControlDef {
   int top = 0;
   int width = 0;
   int height = 0;
-  const char* text = "";        // caption, edit text, or memo lines separated by '\n'
-  const char* hint = nullptr;   // nullptr: no hint for this control
+  const char* text = "";       // caption, edit text, or memo lines separated by '\n'
+  const char* hint = nullptr;  // nullptr: no hint for this control
   std::span<const char* const> items{};
   int tabOrder = 0;
   bool tabStop = true;

@@ -1,5 +1,7 @@
 #include "framework/framework.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -8,8 +10,7 @@ namespace kelvado {
 // ---- Control ---------------------------------------------------------------------------------
 
 Control::Control(Form& form, const ControlDef& def)
-    : form_(form), def_(def), text_(def.text), color_(def.color), fontColor_(def.fontColor),
-      enabled_(def.enabled) {}
+    : form_(form), def_(def), text_(def.text), color_(def.color), fontColor_(def.fontColor), enabled_(def.enabled) {}
 
 void Control::changed(ControlProperty what) {
   if (peer_) peer_->update(what);
@@ -136,8 +137,7 @@ Form::~Form() {
 
 void Form::create() {
   peer_ = app_.backend().createFormPeer(*this);
-  for (std::size_t i = 0; i < controls_.size(); ++i)
-    controls_[i]->attach(peer_->controlPeer(static_cast<int>(i)));
+  for (std::size_t i = 0; i < controls_.size(); ++i) controls_[i]->attach(peer_->controlPeer(static_cast<int>(i)));
   for (auto& t : timers_) {
     timerPeers_.push_back(app_.backend().createTimerPeer(*t));
     t->attach(timerPeers_.back().get());
@@ -165,10 +165,12 @@ void Form::show() {
     return;
   }
   visible_ = true;
-  peer_->setVisible(true);
+  // The handler runs before the window is mapped, so that nobody, a task bar included, ever sees
+  // the window without what the handler puts in it (the main window's date caption).
   app_.guard([this] {
     if (onShow) onShow();
   });
+  peer_->setVisible(true);
   peer_->bringToFront();
 }
 
@@ -200,9 +202,18 @@ void Form::close() {
 
 WindowId Form::handle() { return peer_->windowId(); }
 
-void Form::setLeft(int left) { peer_->moveTo(left, top()); }
+namespace {
+// A position read from a hand-edited file may lie anywhere in the 32-bit range, where a toolkit's
+// edge-plus-size arithmetic overflows. No desktop reaches this far, so a window put beyond it is
+// just as far off every monitor where it stands instead.
+constexpr int kFarthestPosition = (1 << 24) - 1;
 
-void Form::setTop(int top) { peer_->moveTo(left(), top); }
+int withinReach(int position) { return std::clamp(position, -kFarthestPosition, kFarthestPosition); }
+}  // namespace
+
+void Form::setLeft(int left) { peer_->moveTo(withinReach(left), top()); }
+
+void Form::setTop(int top) { peer_->moveTo(left(), withinReach(top)); }
 
 // ---- Application -----------------------------------------------------------------------------
 
@@ -230,12 +241,36 @@ std::string errorDisplayText(const std::string& message) {
   return message;
 }
 
+void Backend::reportError(const std::string& text) {
+  std::fprintf(stderr, "kelvado: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 void Application::showError(const std::string& message) {
   backend_.messageBox(MessageKind::Error, title_, errorDisplayText(message));
 }
 
 void Application::showInformation(const std::string& text) {
   backend_.messageBox(MessageKind::Information, "情報", text);
+}
+
+void Application::closeForSession() {
+  if (terminated_ || !mainForm_) return;
+  std::string failure;
+  try {
+    bool canClose = true;  // asked, but the session does not take no for an answer
+    if (mainForm_->onCloseQuery) mainForm_->onCloseQuery(canClose);
+  } catch (const Error& e) {
+    failure = e.detail().empty() ? e.what() : std::string(e.what()) + ": " + e.detail();
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (!failure.empty()) {
+    backend_.reportError(failure);
+    exitStatus_ = 1;
+  }
+  mainForm_->hide();
+  terminate();
 }
 
 void Application::run() {

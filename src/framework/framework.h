@@ -135,6 +135,9 @@ class Backend {
   virtual void setApplicationTitle(const std::string& title) = 0;
   // The one seam for modal boxes: returns when the user has dismissed the box.
   virtual void messageBox(MessageKind kind, const std::string& caption, const std::string& text) = 0;
+  // Reports an error when no one may be there to answer a box (the session is ending): on
+  // standard error, unless the backend knows a better place.
+  virtual void reportError(const std::string& text);
   virtual void runMessageLoop() = 0;
   virtual void quitMessageLoop() = 0;
 };
@@ -160,7 +163,8 @@ class Form {
   bool stayOnTop() const { return stayOnTop_; }
   void setStayOnTop(bool on);
   bool visible() const { return visible_; }
-  // Shows a hidden window (running the show handler) or brings a visible one to the front.
+  // Shows a hidden window, running the show handler before the window is mapped, or brings a
+  // visible one to the front.
   void show();
   void hide();
   // A close request: the main window asks its close-query handler and ends the program;
@@ -172,6 +176,7 @@ class Form {
   int top() const { return peer_->outerBounds().top; }
   int width() const { return peer_->outerBounds().width; }
   int height() const { return peer_->outerBounds().height; }
+  // The window goes no farther than 16777215 pixels from the origin on either axis.
   void setLeft(int left);
   void setTop(int top);
 
@@ -214,6 +219,15 @@ class Application {
   void terminate();
   bool terminated() const { return terminated_; }
 
+  // A close the desktop session asks for (a termination signal, log-off, shut-down), as opposed
+  // to one the user asks for with the close box. The main window's close query runs as for any
+  // close, so the settings are saved, but the session's close cannot be refused: an error it
+  // raises goes to Backend::reportError rather than into a box, the program ends all the same,
+  // and with exit status 1. Backends call it for their platform's end-of-session requests.
+  void closeForSession();
+  // What the process should end with: 0, or 1 after a session close whose close query failed.
+  int exitStatus() const { return exitStatus_; }
+
  private:
   friend class Form;
   void formCreated(Form& form);
@@ -222,6 +236,7 @@ class Application {
   std::string title_;
   Form* mainForm_ = nullptr;
   bool terminated_ = false;
+  int exitStatus_ = 0;
 };
 
 // The default error display appends a full stop unless the message already ends in one or

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace kelvado {
 
@@ -60,10 +61,16 @@ struct MonitorRect {
 };
 
 // The error a handler raises when the default error display is the intended outcome.
-// The message is UTF-8.
+// The message is UTF-8. The detail, when there is one, says in the system's words what went
+// wrong; the error display shows the message alone, a report without a box both.
 class Error : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Error(const std::string& message, std::string detail = {})
+      : std::runtime_error(message), detail_(std::move(detail)) {}
+  const std::string& detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 }  // namespace kelvado

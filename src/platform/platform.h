@@ -15,6 +15,11 @@ class Platform {
 
   // The window the user is working in, or 0 when there is none.
   virtual WindowId foregroundWindow() = 0;
+  // True when the window was made by this very program: any of its windows, whatever their kind
+  // (a message box, a menu, one the toolkit keeps for itself), shown or not. False for 0 and for
+  // every other program's windows, another running copy of this program included. Called on
+  // every 500 ms look at the foreground window, so it must be cheap.
+  virtual bool isOwnWindow(WindowId window) = 0;
   // Asks for the window to become the foreground window and waits, briefly and boundedly,
   // until it really has the keyboard focus. A window that no longer exists is ignored.
   virtual void bringToFront(WindowId window) = 0;

@@ -16,6 +16,7 @@ class FileStore {
     enum class Status { Read, Missing, Unreadable };
     Status status = Status::Missing;
     std::string bytes;
+    std::string reason{};  // why the file is Unreadable, in the system's words
   };
 
   // No settings file comes near this size; a bigger file is not read, nor overwritten.
@@ -27,6 +28,9 @@ class FileStore {
   virtual bool replace(const std::string& path, std::string_view bytes) = 0;
   // The line ending of this system's text files, for a file that has none of its own yet.
   virtual std::string_view newline() const { return "\n"; }
+  // Why the last replace that returned false failed, in the system's words; empty when the
+  // store cannot tell.
+  virtual std::string failureReason() const { return {}; }
 };
 
 // The store over this system's file system.

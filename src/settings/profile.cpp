@@ -43,11 +43,25 @@ std::string encoded(std::string_view value) {
   return quote ? std::string("\"").append(value).append("\"") : std::string(value);
 }
 
+// A line ends at CR LF, at LF, or at a lone CR as in files from old Macs; the last one may end
+// with the text instead.
+struct Line {
+  std::size_t end;   // where its content ends
+  std::size_t next;  // where the next line begins; npos when the line has no ending
+};
+
+Line lineFrom(std::string_view text, std::size_t begin) {
+  const std::size_t end = text.find_first_of("\r\n", begin);
+  if (end == std::string_view::npos) return {text.size(), std::string_view::npos};
+  return {end, end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1)};
+}
+
 // Where a key stands in a text, or where it would go.
 struct Location {
   bool sectionFound = false;
-  // Index of the line ending (or the text's end) of the section's last non-blank line.
-  std::size_t sectionLineEnd = 0;
+  // Where the line after the section's last non-blank line begins; npos when that line ends
+  // the text without a line ending.
+  std::size_t sectionNext = 0;
   bool keyFound = false;
   // The raw value, blanks trimmed, quotes included.
   std::size_t valueBegin = 0;
@@ -64,19 +78,18 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
   bool inSection = false;
   std::size_t begin = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   while (begin < text.size()) {
-    const std::size_t newline = text.find('\n', begin);
-    const std::size_t end = newline == std::string_view::npos ? text.size() : newline;
-    const std::string_view content = trim(text.substr(begin, end - begin));
+    const Line line = lineFrom(text, begin);
+    const std::string_view content = trim(text.substr(begin, line.end - begin));
     if (const auto name = sectionName(content)) {
       // Only the first section of a name counts.
       if (inSection) break;
       inSection = sameName(*name, section);
       if (inSection) {
         at.sectionFound = true;
-        at.sectionLineEnd = end;
+        at.sectionNext = line.next;
       }
     } else if (inSection && !content.empty()) {
-      at.sectionLineEnd = end;
+      at.sectionNext = line.next;
       const std::size_t equals = content.find('=');
       if (equals != std::string_view::npos && sameName(trim(content.substr(0, equals)), key)) {
         const std::string_view raw = trim(content.substr(equals + 1));
@@ -88,17 +101,17 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
         return at;
       }
     }
-    if (newline == std::string_view::npos) break;
-    begin = newline + 1;
+    if (line.next == std::string_view::npos) break;
+    begin = line.next;
   }
   return at;
 }
 
 // The line ending the text already uses, so added lines match it.
 std::string lineEndingOf(std::string_view text, std::string_view fallback) {
-  const std::size_t newline = text.find('\n');
-  if (newline == std::string_view::npos) return std::string(fallback);
-  return newline > 0 && text[newline - 1] == '\r' ? "\r\n" : "\n";
+  const Line first = lineFrom(text, 0);
+  if (first.next == std::string_view::npos) return std::string(fallback);
+  return std::string(text.substr(first.end, first.next - first.end));
 }
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -157,7 +170,7 @@ std::int32_t Profile::readInteger(std::string_view section, std::string_view key
 }
 
 void Profile::writeText(std::string_view section, std::string_view key, std::string_view value) {
-  value = value.substr(0, value.find('\n'));
+  value = value.substr(0, value.find_first_of("\r\n"));
   // Leaves a value the program did not change exactly as the user wrote it, quotes, spacing
   // and any bytes past the read limit included.
   if (this->value(section, key) == value) return;
@@ -168,14 +181,14 @@ void Profile::writeText(std::string_view section, std::string_view key, std::str
   }
   const std::string line = std::string(trim(key)) + "=" + encoded(value);
   if (at.sectionFound) {
-    if (at.sectionLineEnd < text_.size())
-      text_.insert(at.sectionLineEnd + 1, line + newline_);
+    if (at.sectionNext != std::string::npos)
+      text_.insert(at.sectionNext, line + newline_);
     else
       text_ += newline_ + line;
     return;
   }
   // A text without a final line ending keeps going without one.
-  const bool ended = text_.empty() || text_.back() == '\n';
+  const bool ended = text_.empty() || text_.back() == '\n' || text_.back() == '\r';
   std::string lines = std::string("[").append(trim(section)).append("]");
   lines.append(newline_).append(line);
   text_ += ended ? lines + newline_ : newline_ + lines;

@@ -1,10 +1,10 @@
 // The profile (INI) engine: reads and edits the text of a settings file as bytes.
 //
-// Reading follows the platform profile service the file format comes from: a "[name]" line
-// opens a section, a "key=value" line holds a value, names match without regard to ASCII case
-// or surrounding blanks, the first of duplicate sections and of duplicate keys wins, a value
-// loses its surrounding blanks and one pair of matching quotes, and is cut to 2047 bytes. A
-// UTF-8 byte-order mark before the first line is skipped.
+// Reading follows the platform profile service the file format comes from: a line ends at CR LF,
+// LF or a lone CR; a "[name]" line opens a section, a "key=value" line holds a value, names match without regard to
+// ASCII case or surrounding blanks, the first of duplicate sections and of duplicate keys wins, a value loses its
+// surrounding blanks and one pair of matching quotes, and is cut to 2047 bytes. A UTF-8 byte-order mark before the
+// first line is skipped.
 //
 // Editing touches only the value it sets: every other byte of the text (comments, blank lines,
 // unknown sections and keys, spacing, line endings, a missing final line ending) stays as it
@@ -40,8 +40,9 @@ class Profile {
   // Sets the key: its value is replaced in place, a missing key is added after the last line
   // of its section, a missing section is added at the end. Setting the value a read already
   // gives changes nothing. A value is written so that a read gives it back: it is quoted when
-  // its ends are blanks or a matching pair of quotes, and anything from a line break on is
-  // dropped, since a line break would end the line.
+  // its ends are blanks or a matching pair of quotes, and anything from a line break (CR or LF)
+  // on is dropped, since a line break would end the line. Added lines end as the text's first
+  // line does.
   void writeText(std::string_view section, std::string_view key, std::string_view value);
   void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
 

@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include <array>
+#include <utility>
 
 #include "kelvado_.h"
 #include "placement.h"
@@ -24,13 +25,15 @@ constexpr std::array<FlagKey, 3> kFlagKeys{{
 constexpr std::int32_t kFlagDefault = 1;
 
 constexpr std::array<const char*, NotationSettings::kFieldCount> kHyokiKeys{"hyoki1", "hyoki2", "hyoki3",
-                                                                          "hyoki4", "hyoki5", "hyoki6"};
+                                                                            "hyoki4", "hyoki5", "hyoki6"};
 constexpr std::array<const char*, 5> kPmojKeys{"pmoj1", "pmoj2", "pmoj3", "pmoj4", "pmoj5"};
 constexpr std::array<const char*, 5> kPmojDefaults{"141310", "231210", "000100", "000001", "240300"};
 
 std::string pathOf(Program& program) { return settingsPath(program.platform.executablePath()); }
 
-[[noreturn]] void cannotWrite(const std::string& path) { throw Error(path + " に書き込めません"); }
+[[noreturn]] void cannotWrite(const std::string& path, std::string reason) {
+  throw Error(path + " に書き込めません", std::move(reason));
+}
 
 }  // namespace
 
@@ -60,16 +63,17 @@ void inikaki(Program& program) {
   const std::string path = pathOf(program);
   const FileStore::Contents file = program.settingsFiles->read(path);
   // Rewriting a file we could not read would throw away what it holds.
-  if (file.status == FileStore::Contents::Status::Unreadable) cannotWrite(path);
+  if (file.status == FileStore::Contents::Status::Unreadable) cannotWrite(path, file.reason);
   Profile ini(file.bytes, program.settingsFiles->newline());
   const TForm1& form = *program.Form1;
   ini.writeInteger("form", "left", form.left());
   ini.writeInteger("form", "top", form.top());
   const ProgramState& s = program.state;
   for (const FlagKey& flag : kFlagKeys) ini.writeInteger("patan", flag.key, s.*flag.value);
-  for (int i = 1; i <= NotationSettings::kFieldCount; ++i) ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
+  for (int i = 1; i <= NotationSettings::kFieldCount; ++i)
+    ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
   for (std::size_t i = 0; i < kPmojKeys.size(); ++i) ini.writeText("pmoj", kPmojKeys[i], s.pmoj[i]);
-  if (!program.settingsFiles->replace(path, ini.text())) cannotWrite(path);
+  if (!program.settingsFiles->replace(path, ini.text())) cannotWrite(path, program.settingsFiles->failureReason());
 }
 
 }  // namespace kelvado

@@ -14,6 +14,8 @@ TEST(Startup, FirstStartShowsTheDateTextInCaptionAndTitle) {
   EXPECT_EQ(f.caption(), "2003年04月07日(月)");
   EXPECT_EQ(rig.backend.applicationTitle, "2003年04月07日(月)");
   EXPECT_EQ(rig.backend.peer(f).caption, "2003年04月07日(月)");
+  // Mapped once, already with the date caption: "ケルバド" is never seen.
+  EXPECT_EQ(rig.backend.peer(f).captionsWhenShown, std::vector<std::string>{"2003年04月07日(月)"});
   EXPECT_EQ(f.lblYoubi.text(), "(月)");
   EXPECT_EQ(f.lblYoubi.fontColor(), clBlack);
   EXPECT_EQ(f.Edit1.text(), "2003年04月07日");

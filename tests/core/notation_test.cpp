@@ -46,8 +46,7 @@ TEST(Notation, ValuesOutsideAFieldsChoicesWriteNothingForThatPiece) {
 TEST(Notation, TwoDigitMonthsAndDaysReadTheSameUnderBothChoices) {
   for (int month = 10; month <= 12; ++month)
     for (int day = 10; day <= 31; ++day)
-      EXPECT_EQ(nengappi2moj(2003, month, day, {0, 0, 0, 1, 0, 0}),
-                nengappi2moj(2003, month, day, {0, 0, 1, 1, 1, 0}));
+      EXPECT_EQ(nengappi2moj(2003, month, day, {0, 0, 0, 1, 0, 0}), nengappi2moj(2003, month, day, {0, 0, 1, 1, 1, 0}));
 }
 
 TEST(Notation, FieldsAreAddressedByPosition) {
@@ -82,12 +81,10 @@ TEST(Weekday, NegativeRemaindersAndAbsurdArgumentsFallBack) {
 TEST(Weekday, MatchesTheGregorianCalendarFrom1601To9999) {
   using namespace std::chrono;
   static const char* const kLabels[] = {"(日)", "(月)", "(火)", "(水)", "(木)", "(金)", "(土)"};
-  for (sys_days d = sys_days{year{1601} / January / 1}; d <= sys_days{year{9999} / December / 31};
-       d += days{1}) {
+  for (sys_days d = sys_days{year{1601} / January / 1}; d <= sys_days{year{9999} / December / 31}; d += days{1}) {
     const year_month_day ymd{d};
     const unsigned expected = weekday{d}.c_encoding();
-    ASSERT_EQ(youbikeisan(int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day()))),
-              kLabels[expected])
+    ASSERT_EQ(youbikeisan(int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day()))), kLabels[expected])
         << int(ymd.year()) << "-" << unsigned(ymd.month()) << "-" << unsigned(ymd.day());
   }
 }

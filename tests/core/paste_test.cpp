@@ -16,6 +16,7 @@ constexpr int kPollMs = 500;
 constexpr int kFlashTickMs = 100;
 constexpr WindowId kEditor = 0x1c00007;
 constexpr WindowId kOtherEditor = 0x2a00011;
+constexpr WindowId kMessageBox = 0x400123;
 
 struct Paste : ::testing::Test {
   Paste() { rig.start(); }
@@ -48,6 +49,10 @@ TEST_F(Paste, ThePollRecordsForeignWindowsAndSkipsTheProgramsOwn) {
     tickWith(own);
     EXPECT_EQ(rig.state.TargetWindow, kEditor);
   }
+  // Nor does any other window of the program, such as a message box left open over a tick.
+  rig.platform.ownWindows = {kMessageBox};
+  tickWith(kMessageBox);
+  EXPECT_EQ(rig.state.TargetWindow, kEditor);
   // Any other window is foreign, a second copy of the program included.
   tickWith(kOtherEditor);
   EXPECT_EQ(rig.state.TargetWindow, kOtherEditor);

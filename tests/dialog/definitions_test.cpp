@@ -56,12 +56,17 @@ void expectWindow(const FormDef& d, const WindowLook& e) {
 }
 
 TEST(DialogDefinition, WindowProperties) {
+  // The fields in the order of the window's table.
+  // clang-format off
   expectWindow(form3::kDefinition, {"ケルバド 表示形式の設定", {0, 0, 291, 142}, BorderStyle::Dialog, false, false,
                                     false, FormPosition::DesktopCenter});
+  // clang-format on
 }
 
 TEST(DialogDefinition, ControlsArePlacedAsDesignedAndInsideTheirParents) {
   using enum ControlKind;
+  // One control to a row, as the window's table lists them.
+  // clang-format off
   const Placement expected[] = {
       {"Panel1", Panel, nullptr, {0, 0, 291, 81}},
       {"ComboBox1", ComboBox, "Panel1", {8, 56, 45, 20}},
@@ -92,6 +97,7 @@ TEST(DialogDefinition, ControlsArePlacedAsDesignedAndInsideTheirParents) {
       {"bt5", Button, nullptr, {148, 118, 21, 21}},
       {"Label7", Label, nullptr, {2, 122, 43, 12}},
   };
+  // clang-format on
   const auto& controls = form3::kControls;
   ASSERT_EQ(std::size(controls), std::size(expected));
   for (std::size_t i = 0; i < std::size(controls); ++i) {
@@ -128,8 +134,7 @@ TEST(DialogDefinition, CaptionsAndHints) {
       {"lab5", {"lab5", "(none)"}},
       {"lab6", {"lab6", "(none)"}},
       {"Memo1",
-       {"注：月・日表記で1桁とは1～9は1桁で他は2桁表示、\n2桁とは1～9は01～09表示で他は2桁表示になります。",
-        "(none)"}},
+       {"注：月・日表記で1桁とは1～9は1桁で他は2桁表示、\n2桁とは1～9は01～09表示で他は2桁表示になります。", "(none)"}},
       {"Label7", {"パターン", "表記パターンを5種類ほど記憶できます"}},
       {"bt1", {"1", "パターン1呼出(右クリックで登録)"}},
       {"bt2", {"2", "パターン2呼出(右クリックで登録)"}},
@@ -153,10 +158,13 @@ TEST(DialogDefinition, CaptionsAndHints) {
 }
 
 TEST(DialogDefinition, ListsOfferTheChoicesOfTheirFields) {
+  // The six lists, three to a row.
+  // clang-format off
   const std::vector<std::vector<std::string>> expected = {
       {"なし", "2桁", "4桁"}, {"なし", "年", "/", "-", "."}, {"1桁", "2桁"},
       {"月", "/", "-", "."},   {"1桁", "2桁"},               {"なし", "日"},
   };
+  // clang-format on
   for (std::size_t n = 0; n < std::size(form3::kLists); ++n) {
     const ControlDef& c = form3::kControls[form3::kLists[n]];
     SCOPED_TRACE(std::string(c.name));
@@ -187,8 +195,11 @@ TEST(DialogDefinition, TabMovesAmongThePatternButtonsOnly) {
 
 TEST(HelpWindowDefinition, WindowAndMemoProperties) {
   const FormDef& d = form2::kDefinition;
+  // The fields in the order of the window's table.
+  // clang-format off
   expectWindow(d, {"ケルバド バージョン＆ヘルプ", {469, 259, 466, 561}, BorderStyle::Sizeable, true, true, true,
                    FormPosition::Designed});
+  // clang-format on
 
   ASSERT_EQ(d.controls.size(), 1u);
   const ControlDef& memo = d.controls[0];

@@ -39,8 +39,8 @@ TEST_F(Patterns, StoringTheDefaultsIntoSlot2) {
 }
 
 TEST_F(Patterns, StoreThenRecallRestoresEveryNotationOfSingleDigits) {
-  for (const NotationSettings& n : {NotationSettings{1, 4, 1, 3, 1, 0}, NotationSettings{0, 0, 0, 0, 0, 0},
-                                    NotationSettings{9, 8, 7, 6, 5, 4}}) {
+  for (const NotationSettings& n :
+       {NotationSettings{1, 4, 1, 3, 1, 0}, NotationSettings{0, 0, 0, 0, 0, 0}, NotationSettings{9, 8, 7, 6, 5, 4}}) {
     rig.state.notation = n;
     rig.rightClick(dialog.bt5);
     rig.leftClick(dialog.bt4);  // move away first

@@ -3,8 +3,10 @@
 # nothing and a right click opens the notation dialog, neither touching the clipboard nor the
 # editor; a target closed before the click leaves the program running, with the date text on
 # the clipboard and the next paste working; a second running copy of the program is a foreign
-# window like any other, and becomes the target.
+# window like any other, and becomes the target; the program's own message box, left open over
+# a look at the foreground window, never does.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/lib/dialog_helpers.sh"
 date_text="2003年04月07日(月)"
 
 # The program notices a window at its next 500 ms look at the foreground window.
@@ -12,6 +14,7 @@ wait_for_the_next_look() { sleep 0.6; }
 editor_unchanged() { [[ "$(e2e_wm_name "$1")" != \** ]] || e2e_fail "the editor was changed: $2"; }
 clipboard_is() { [[ "$(e2e_clipboard)" == "$1" ]]; }
 focused() { [[ "$(xdotool getwindowfocus 2>/dev/null)" == "$1" ]]; }
+window_gone() { ! xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -qx "$1"; }
 
 e2e_require_tools mousepad
 e2e_session_start --wm
@@ -53,6 +56,25 @@ wait_for_the_next_look
 e2e_click_control "$win" copy
 e2e_wait_modified "$editor"
 e2e_assert_eq "Notes:$date_text" "$(e2e_editor_text "$editor")" "the editor's text after the next paste"
+e2e_save "$editor"
+
+# A pattern stored in the dialog, its information box left up for two looks, then OK, the dialog
+# closed and a click on the copy panel: the date lands in the editor, not in the box that is gone.
+e2e_activate "$editor"
+wait_for_the_next_look
+e2e_click_control "$win" copy 3
+dialog=$(e2e_find_window "$pid" "^ケルバド 表示形式の設定\$")
+dialog_click "$dialog" bt3 3
+box=$(e2e_find_window "$pid" "^情報\$")
+e2e_activate "$box"
+wait_for_the_next_look
+wait_for_the_next_look
+e2e_key "$box" Return
+e2e_wait_until "the information box to close" window_gone "$box"
+e2e_close "$dialog"
+e2e_click_control "$win" copy
+e2e_wait_modified "$editor" || e2e_fail "the paste after the information box never reached the editor"
+e2e_assert_eq "Notes:$date_text$date_text" "$(e2e_editor_text "$editor")" "the editor's text after the box"
 e2e_save "$editor"
 
 # A second copy of the program: its window is foreign to the first copy.

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "framework/qt/qt_backend.h"
 #include "framework/qt/qt_controls.h"
@@ -29,14 +30,27 @@
 namespace kelvado::testing {
 namespace {
 
+// The title each top-level window had when Qt was about to map it.
+class TitlesWhenShown : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && w && w->isWindow()) titles[w->objectName()] << w->windowTitle();
+    return false;
+  }
+  std::map<QString, QStringList> titles;
+};
+
 class QtProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
     platform.exePath = (dir.path() + "/kelvado").toStdString();
     backend.setModalHook([this](QMessageBox& box) { boxes.push_back(describe(box)); });
+    qApp->installEventFilter(&shown);
     program.start();
   }
+  void TearDown() override { qApp->removeEventFilter(&shown); }
   std::filesystem::path settingsFile() const { return (dir.path() + "/kelvado.ini").toStdString(); }
 
   QTemporaryDir dir;
@@ -44,6 +58,7 @@ class QtProgram : public ::testing::Test {
   fake::FakePlatform platform;
   Program program{backend, platform};
   std::vector<QtShownBox> boxes;
+  TitlesWhenShown shown;
 };
 
 // Every control sits where its definition puts it, shows or hides as defined and has a hint
@@ -74,6 +89,7 @@ TEST_F(QtProgram, MainWindowIsBuiltFromItsDefinitionAndShowsTheDate) {
   expectBuiltFrom(f);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->windowTitle(), "2003年04月07日(月)");
+  EXPECT_EQ(shown.titles["Form1"], QStringList{"2003年04月07日(月)"}) << "the title the window is first mapped with";
   EXPECT_EQ(backend.applicationTitle(), "2003年04月07日(月)");
   // Fixed size, minimise but no maximise, on top from the first show (no settings file yet).
   EXPECT_EQ(w->size(), QSize(250, 23));
@@ -230,6 +246,14 @@ TEST_F(QtProgramInFrames, APositionWhoseFrameJustFitsStays) {
   start("[form]\nleft=772\ntop=724\n");
   EXPECT_EQ(program.Form1->left(), 772);
   EXPECT_EQ(program.Form1->top(), 724);
+}
+
+// Near the 32-bit limit the window's edges would overflow in the toolkit's own arithmetic (the
+// sanitizer build stops on it); such a window still comes back to 50.
+TEST_F(QtProgramInFrames, APositionAtTheEndOfTheRangeGoesTo50) {
+  start("[form]\nleft=2147483400\ntop=2147483647\n");
+  EXPECT_EQ(program.Form1->left(), 50);
+  EXPECT_EQ(program.Form1->top(), 50);
 }
 
 TEST_F(QtProgramInFrames, OnlyTheMainWindowAsksAtStartTheOthersOnceWhenTheirSizeIsWanted) {

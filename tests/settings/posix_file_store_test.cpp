@@ -1,8 +1,11 @@
-// The settings file on a POSIX disk: links, modes, owners and other users, and saves that a
-// failing disk or a killed process cuts short. These tests also run as an unprivileged user
-// (see CMakeLists.txt), where the system itself refuses the writes that root could make.
+// The settings file on a POSIX disk: only regular files, links, modes, owners and other users,
+// folders that refuse new files, leftovers of killed saves, and saves that a failing disk or a
+// killed process cuts short. These tests also run as an unprivileged user (see CMakeLists.txt),
+// where the system itself refuses the writes that root could make.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +34,67 @@ mode_t modeOf(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
   return st.st_mode & 07777;
+}
+
+// Only a regular file is read, whole and up to the limit; anything else is no file, at once.
+TEST(DiskStore, ReadTakesARegularFileUpToTheLimitAndAnythingElseAsNoFile) {
+  TempFolder dir;
+  PosixFileStore store;
+  put(dir / "file", "x");
+  ::symlink("file", (dir / "link").c_str());
+  ::mkdir((dir / "folder").c_str(), 0755);
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ::symlink("/dev/zero", (dir / "endless").c_str());
+  put(dir / "largest", std::string(PosixFileStore::kMaxFileBytes, 'x'));
+  put(dir / "too-large", std::string(PosixFileStore::kMaxFileBytes + 1, 'x'));
+  using S = FileStore::Contents::Status;
+  const struct {
+    const char* name;
+    S status;
+    std::size_t size;
+  } cases[] = {
+      {"none", S::Missing, 0},
+      {"file/below", S::Missing, 0},
+      {"file", S::Read, 1},
+      {"link", S::Read, 1},
+      {"folder", S::Missing, 0},
+      {"fifo", S::Missing, 0},
+      {"endless", S::Missing, 0},
+      {"largest", S::Read, PosixFileStore::kMaxFileBytes},
+      {"too-large", S::Unreadable, 0},
+  };
+  // A read that waited for a writer of the FIFO would stop here for good.
+  ::alarm(10);
+  for (const auto& c : cases) {
+    const FileStore::Contents read = store.read(dir / c.name);
+    EXPECT_EQ(read.status, c.status) << c.name;
+    EXPECT_EQ(read.bytes.size(), c.size) << c.name;
+  }
+  ::alarm(0);
+  EXPECT_EQ(store.read(dir / "too-large").reason, "larger than 1048576 bytes");
+}
+
+TEST(DiskStore, WritesNothingButARegularFile) {
+  TempFolder dir;
+  PosixFileStore store;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ::symlink("fifo", (dir / "kelvado.ini").c_str());
+  ::mkdir((dir / "folder").c_str(), 0755);
+  // Root may make a device node here; a save through a link to it once made it a plain file.
+  const bool device = ::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+  for (const char* name : {"fifo", "kelvado.ini", "folder", "null"}) {
+    if (std::string_view(name) == "null" && !device) continue;
+    EXPECT_FALSE(store.replace(dir / name, "new")) << name;
+    EXPECT_EQ(store.failureReason(), "not a regular file") << name;
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir / "fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  if (device) {
+    ASSERT_EQ(::lstat((dir / "null").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+  }
+  EXPECT_EQ(dir.names().size(), device ? 4u : 3u);
 }
 
 TEST(DiskStore, ReplacesTheRealFileBehindALinkAndKeepsItsMode) {
@@ -67,27 +131,59 @@ TEST(DiskStore, KeepsTheOwnerOfAFileWhenRunningAsRoot) {
   EXPECT_EQ(st.st_gid, 65534u);
 }
 
-TEST(DiskStore, ReadOnlyFoldersAreLeftAlone) {
-  PosixFileStore store;
-  TempFolder dir;
-  put(dir / "kelvado.ini", "old");
-  ::chmod(dir.path.c_str(), 0555);
-  EXPECT_FALSE(store.replace(dir / "kelvado.ini", "new"));
-  EXPECT_FALSE(store.replace(dir / "other.ini", "new"));
-  EXPECT_EQ(contents(dir / "kelvado.ini"), "old");
-  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+// A read-only file is left alone; a writable one in a read-only folder, where no temporary file
+// can be made, is rewritten in place, growing or shrinking; a read-only folder gets no new file.
+TEST(DiskStore, ReadOnlyFilesAreLeftAloneWritableOnesInReadOnlyFoldersAreRewrittenInPlace) {
+  const struct {
+    const char* what;
+    mode_t file;  // 0: none
+    mode_t folder;
+    const char* next;
+    bool saved;
+  } cases[] = {
+      {"read-only file", 0444, 0755, "new", false},
+      {"read-only file, read-only folder", 0444, 0555, "new", false},
+      {"longer text, read-only folder", 0640, 0555, "new contents, longer than the old", true},
+      {"shorter text, read-only folder", 0640, 0555, "new", true},
+      {"no file, read-only folder", 0, 0555, "new", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    PosixFileStore store;
+    const std::string ini = dir / "kelvado.ini";
+    struct stat before {
+    }, after{};
+    if (c.file) {
+      put(ini, "old contents", c.file);
+      ::stat(ini.c_str(), &before);
+    }
+    ::chmod(dir.path.c_str(), c.folder);
+    EXPECT_EQ(store.replace(ini, c.next), c.saved);
+    EXPECT_EQ(dir.names(), c.file ? std::set<std::string>{"kelvado.ini"} : std::set<std::string>{});
+    if (!c.file) continue;
+    EXPECT_EQ(contents(ini), c.saved ? c.next : "old contents");
+    ::stat(ini.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(modeOf(ini), c.file);
+  }
 }
 
-// Set up by as_nobody.sh: root's file in a folder anyone may write, and root's folder.
-TEST(DiskStore, FilesAndFoldersOfOtherUsersAreLeftAlone) {
+// Set up by as_nobody.sh: root's file in a folder anyone may write, root's empty folder, and a
+// file anyone may write in root's folder.
+TEST(DiskStore, WhatOtherUsersOwnIsWrittenOnlyWhereTheyAllowIt) {
   const char* file = std::getenv("KELVADO_FOREIGN_FILE");
   const char* folder = std::getenv("KELVADO_FOREIGN_FOLDER");
-  if (!file || !folder) GTEST_SKIP() << "runs as another user only";
+  const char* openFile = std::getenv("KELVADO_OPEN_FILE_IN_FOREIGN_FOLDER");
+  if (!file || !folder || !openFile) GTEST_SKIP() << "runs as another user only";
   PosixFileStore store;
   EXPECT_FALSE(store.replace(file, "new"));
   EXPECT_EQ(contents(file), "old");
   EXPECT_FALSE(store.replace(std::string(folder) + "/kelvado.ini", "new"));
   EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_TRUE(store.replace(openFile, "new, in place"));
+  EXPECT_EQ(contents(openFile), "new, in place");
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(openFile).parent_path()), fs::directory_iterator()), 1);
 }
 
 // A disk that fails at one step of a save: full while writing, failing to flush or to rename.
@@ -119,9 +215,19 @@ TEST(DiskStore, AFailingDiskLeavesTheOldFileAndNoLeftovers) {
     FailingStore store;
     store.failAt = step;
     EXPECT_FALSE(store.replace(dir / "kelvado.ini", "new contents"));
+    EXPECT_FALSE(store.failureReason().empty());
     EXPECT_EQ(contents(dir / "kelvado.ini"), "old");
     EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
   }
+  // In place, the disk fills while the file grows, before any old byte is overwritten.
+  TempFolder dir;
+  put(dir / "kelvado.ini", "old");
+  ::chmod(dir.path.c_str(), 0555);
+  FailingStore full;
+  full.failAt = FailingStore::Step::Write;
+  EXPECT_FALSE(full.replace(dir / "kelvado.ini", "new contents"));
+  EXPECT_EQ(full.failureReason(), "No space left on device");
+  EXPECT_EQ(contents(dir / "kelvado.ini"), "old");
 }
 
 // A save killed at one step: the process ends on the spot, cleaning nothing up.
@@ -170,11 +276,41 @@ TEST(DiskStore, AnInterruptedSaveLeavesTheOldFileOrTheNewOne) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(contents(dir / "kelvado.ini"), c.left);
-    // The next save succeeds whatever the killed one left behind.
+    // The next save succeeds whatever the killed one left behind, and clears it away.
     EXPECT_TRUE(PosixFileStore().replace(dir / "kelvado.ini", "next"));
     EXPECT_EQ(contents(dir / "kelvado.ini"), "next");
+    EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
   }
 }
+
+// Temporary files of crashed saves, from this version or an earlier one that named them after
+// its process, go with the next save; one another save holds (locked) stays, even when it bears
+// this process's number, as it does from a second copy of the program in a PID namespace of its
+// own. Files of other names stay too.
+TEST(DiskStore, ASaveClearsAwayCrashedSavesFilesButNotAnotherSavesFile) {
+  TempFolder dir;
+  const std::string held = "kelvado.ini.tmp-" + std::to_string(::getpid());
+  for (const std::string name : {"kelvado.ini", "kelvado.ini.tmp-12345", "kelvado.ini.tmp-k3x9q0zb", held.c_str(),
+                                 "kelvado.ini.tmp-", "kelvado.ini.bak", "other.ini.tmp-1"})
+    put(dir / name, "old");
+  const int lock = ::open((dir / held).c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  EXPECT_TRUE(PosixFileStore().replace(dir / "kelvado.ini", "new"));
+  ::close(lock);
+  EXPECT_EQ(contents(dir / "kelvado.ini"), "new");
+  EXPECT_EQ(contents(dir / held), "old");
+  EXPECT_EQ(dir.names(),
+            (std::set<std::string>{"kelvado.ini", held, "kelvado.ini.tmp-", "kelvado.ini.bak", "other.ini.tmp-1"}));
+}
+
+// A whole program started beside its settings file in a real folder.
+struct DiskRig : Rig {
+  explicit DiskRig(const TempFolder& dir) {
+    platform.exePath = dir / "kelvado";
+    program.settingsFiles = &systemFileStore();
+    start();
+  }
+};
 
 TEST(DiskStore, AnUnreadableSettingsFileIsNeitherLoadedNorOverwritten) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";

@@ -27,13 +27,16 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
+// Lines end at CR LF, LF or a lone CR.
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result(1);
-  for (char c : text) {
-    if (c == '\n')
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text.compare(i, 2, "\r\n") == 0) ++i;
       result.emplace_back();
-    else
-      result.back() += c;
+    } else {
+      result.back() += text[i];
+    }
   }
   return result;
 }
@@ -47,7 +50,8 @@ void requireOneEdit(const std::string& before, const std::string& after) {
   std::size_t prefix = 0;
   while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) ++prefix;
   std::size_t suffix = 0;
-  while (suffix < a.size() - prefix && suffix < b.size() - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+  while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+         a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
     ++suffix;
   const std::size_t changed = a.size() - prefix - suffix;
   require(changed == 0 || (changed == 1 && a.size() == b.size()));
@@ -72,7 +76,8 @@ void writeAndCheck(Profile& profile, const char* section, const char* key, const
   profile.writeText(section, key, value);
   require(profile.value(section, key) == expected);
   requireOneEdit(text, profile.text());
-  for (std::size_t i = 0; i < others.size(); ++i) require(profile.value(others[i].first, others[i].second) == before[i]);
+  for (std::size_t i = 0; i < others.size(); ++i)
+    require(profile.value(others[i].first, others[i].second) == before[i]);
 }
 
 }  // namespace
@@ -92,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       profile.readInteger(s, k, 0);
     }
 
-  const std::string line = value.substr(0, value.find('\n'));
+  const std::string line = value.substr(0, value.find_first_of("\r\n"));
   writeAndCheck(profile, section, key, value, line.substr(0, Profile::kMaxValueBytes));
   writeAndCheck(profile, section, "top", std::to_string(number), std::to_string(number));
   require(profile.readInteger(section, "top", number == 0 ? 1 : 0) == number);

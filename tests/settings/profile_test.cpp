@@ -9,6 +9,8 @@ namespace kelvado {
 namespace {
 
 TEST(ProfileInteger, ConvertsAsTheReadIntegerOperationDoes) {
+  // Texts and what they read as, four to a row.
+  // clang-format off
   const struct {
     const char* text;
     std::optional<std::int32_t> value;
@@ -22,6 +24,7 @@ TEST(ProfileInteger, ConvertsAsTheReadIntegerOperationDoes) {
       {"$100000000", {}},    {"2147483648", {}},    {"-2147483649", {}},   {"99999999999999999999", {}},
       {"12 ", {}},           {"1 2", {}},           {"-", {}},             {"ff", {}},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(parseProfileInteger(c.text), c.value) << '"' << c.text << '"';
 }
 
@@ -36,6 +39,9 @@ TEST(ProfileRead, FindsValuesAsTheProfileServiceDoes) {
       {"[FORM]\nLeft=5", "5"},
       {"  [ form ]  ; note\n  left  =  5  \n", "5"},
       {"[form]\r\nleft=5\r\n", "5"},
+      {"[form]\rtop=1\rleft=5\r", "5"},
+      {"[form]\rtop=1\r\nleft=5", "5"},
+      {"[form]\rleft=1=\r[patan]\rleft=2", "1="},
       {"[form]\nleft=\"a b\"\n", "a b"},
       {"[form]\nleft='5'\n", "5"},
       {"[form]\nleft=\"a'\n", "\"a'"},
@@ -82,17 +88,21 @@ TEST(ProfileWrite, ChangesOnlyTheValueItSets) {
       {"; mine\n[Form]\n  Left = 9  \nx=y\n\n[other]\nz=1\n", "form", "left", "5",
        "; mine\n[Form]\n  Left = 5  \nx=y\n\n[other]\nz=1\n"},
       {"[form]\r\nleft=9\r\n", "form", "left", "-2", "[form]\r\nleft=-2\r\n"},
+      {"[form]\rleft=9\r", "form", "left", "-2", "[form]\rleft=-2\r"},
       {"[form]\nleft=\n", "form", "left", "5", "[form]\nleft=5\n"},
       {"[form]\nleft=1\nleft=2\n", "form", "left", "3", "[form]\nleft=3\nleft=2\n"},
       // A missing key goes after its section's last line, in the file's own line ending.
       {"[form]\nleft=1\n\n[patan]\n", "form", "top", "0", "[form]\nleft=1\ntop=0\n\n[patan]\n"},
       {"[form]\r\nleft=1\r\n[patan]\r\n", "form", "top", "0", "[form]\r\nleft=1\r\ntop=0\r\n[patan]\r\n"},
+      {"[form]\rleft=1\r[patan]\r", "form", "top", "0", "[form]\rleft=1\rtop=0\r[patan]\r"},
+      {"[form]\rleft=1", "form", "top", "0", "[form]\rleft=1\rtop=0"},
       {"[form]\nleft=1", "form", "top", "0", "[form]\nleft=1\ntop=0"},
       {"[form]", "form", "top", "0", "[form]\ntop=0"},
       {"[form]\n[form]\n", "form", "top", "0", "[form]\ntop=0\n[form]\n"},
       // A missing section goes at the end.
       {"", "form", "left", "0", "[form]\nleft=0\n"},
       {"# x\r\n", "pmoj", "pmoj1", "1", "# x\r\n[pmoj]\r\npmoj1=1\r\n"},
+      {"# x\r", "pmoj", "pmoj1", "1", "# x\r[pmoj]\rpmoj1=1\r"},
       {"[form]\nleft=1", "pmoj", "pmoj1", "", "[form]\nleft=1\n[pmoj]\npmoj1="},
       // Unchanged values stay as the user wrote them.
       {"[pmoj]\npmoj1 = \"141310\" \n", "pmoj", "pmoj1", "141310", "[pmoj]\npmoj1 = \"141310\" \n"},
@@ -100,12 +110,14 @@ TEST(ProfileWrite, ChangesOnlyTheValueItSets) {
       {"[pmoj]\npmoj1=1\n", "pmoj", "pmoj1", " a ", "[pmoj]\npmoj1=\" a \"\n"},
       {"[pmoj]\npmoj1=1\n", "pmoj", "pmoj1", "'a'", "[pmoj]\npmoj1=\"'a'\"\n"},
       {"[pmoj]\npmoj1=1\n", "pmoj", "pmoj1", "a\n[form]\nleft=1", "[pmoj]\npmoj1=a\n"},
+      {"[pmoj]\npmoj1=1\n", "pmoj", "pmoj1", "a\rb", "[pmoj]\npmoj1=a\n"},
+      {"[pmoj]\npmoj1=1\n", "pmoj", "pmoj1", "ab\r", "[pmoj]\npmoj1=ab\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(written(c.before, c.section, c.key, c.value), c.after) << c.before;
 }
 
 TEST(ProfileWrite, WrittenValuesReadBack) {
-  for (const std::string value : {"", " ", "\"", "\"\"", " \"x\" ", "a\rb", "ab\r", "表", "'x\""}) {
+  for (const std::string value : {"", " ", "\"", "\"\"", " \"x\" ", "a\tb", "表", "'x\""}) {
     Profile p("[pmoj]\npmoj1=old\n");
     p.writeText("pmoj", "pmoj1", value);
     p.writeText("pmoj", "pmoj2", value);

@@ -99,14 +99,29 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
     std::string saved;  // empty: the file stays byte for byte
   } cases[] = {
       {"hex positions", "[form]\nleft=0x64\ntop=$64\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 100); EXPECT_EQ(r.program.Form1->top(), 100); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 100);
+         EXPECT_EQ(r.program.Form1->top(), 100);
+       },
        "[form]\nleft=100\ntop=100\n" + kFirstFile.substr(20)},
       {"malformed positions", "[form]\nleft=100px\ntop=-0x64\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); EXPECT_EQ(r.program.Form1->top(), 0); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 0);
+         EXPECT_EQ(r.program.Form1->top(), 0);
+       },
        "[form]\nleft=0\ntop=0\n"},
       {"off the monitors", "[form]\nleft=900\ntop=300\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 50); EXPECT_EQ(r.program.Form1->top(), 300); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 50);
+         EXPECT_EQ(r.program.Form1->top(), 300);
+       },
        "[form]\nleft=50\ntop=300\n"},
+      {"positions at the ends of the 32-bit range", "[form]\nleft=2147483400\ntop=-2147483648\n",
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 50);
+         EXPECT_EQ(r.program.Form1->top(), -16777215);
+       },
+       "[form]\nleft=50\ntop=-16777215\n"},
       {"empty left", "[form]\nleft=\ntop=200\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); },
        "[form]\nleft=0\ntop=200\n"},
       {"staytop 5", "[patan]\nstaytop=5\n",
@@ -116,10 +131,13 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
          EXPECT_FALSE(r.program.Form1->CheckBox2.checked());
        },
        ""},
-      {"yobichek -2", "[patan]\nyobichek=-2\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->caption(), "2003年04月07日"); }, ""},
+      {"yobichek -2", "[patan]\nyobichek=-2\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->caption(), "2003年04月07日"); },
+       ""},
       {"patan 7 and hyoki1 9", "[patan]\npatan=7\n[hyoki]\nhyoki1=9\n",
-       [](Rig& r) { EXPECT_EQ(r.state.patan, 7); EXPECT_EQ(r.state.notation.hyoki1, 9); },
+       [](Rig& r) {
+         EXPECT_EQ(r.state.patan, 7);
+         EXPECT_EQ(r.state.notation.hyoki1, 9);
+       },
        "[patan]\npatan=7\nyobichek=1\nstaytop=1\n[hyoki]\nhyoki1=9\n"},
       {"empty pmoj1", "[pmoj]\npmoj1=\n", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], ""); }, ""},
       {"comments, unknown keys, spacing, CRLF",
@@ -127,6 +145,12 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
        "; kept\r\n[Form]\r\n Left = 10 \r\nmine=1\r\ntop=0\r\n\r\n[extra]\r\nx=\"y\"\r\n"},
       {"duplicates", "[form]\nleft=10\nleft=20\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); },
        "[form]\nleft=10\nleft=20\ntop=0\n"},
+      {"lone CR line endings", "[form]\rleft=100\rtop=200\r",
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 100);
+         EXPECT_EQ(r.program.Form1->top(), 200);
+       },
+       "[form]\rleft=100\rtop=200\r[patan]\rpatan=1\r"},
       {"no final line ending", "[pmoj]\npmoj1=令和", [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "令和"); }, ""},
       {"Shift-JIS comment, key and value (its second byte is \\)",
        "; \x93\xfa\x95\x74\r\n[pmoj]\r\n\x95\x5c=1\r\npmoj1=\x95\x5c\r\n",
@@ -179,6 +203,31 @@ TEST(Settings, AFailedSaveKeepsTheWindowOpenUntilASaveSucceeds) {
   EXPECT_TRUE(rig.program.app.terminated());
   EXPECT_EQ(rig.files.writes, 3);
   EXPECT_EQ(Profile(rig.files.files.at(kIni)).value("pmoj", "pmoj1"), "141310");
+}
+
+// A close the session asks for cannot be refused: it saves when it can, reports when it cannot,
+// and ends the program either way, with the status telling which.
+TEST(Settings, ASessionCloseEndsTheProgramWhetherOrNotTheSaveSucceeds) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "writable" : "unwritable");
+    Rig rig;
+    rig.files.files[kIni] = "[form]\nleft=10\n";
+    rig.start();
+    rig.files.failWrites = !writable;
+    rig.program.app.closeForSession();
+    EXPECT_TRUE(rig.program.app.terminated());
+    EXPECT_FALSE(rig.form1().visible());
+    EXPECT_FALSE(rig.backend.loopRunning);
+    EXPECT_TRUE(rig.backend.messageBoxes.empty());
+    EXPECT_EQ(rig.program.app.exitStatus(), writable ? 0 : 1);
+    EXPECT_EQ(rig.backend.reports, writable
+                                       ? std::vector<std::string>{}
+                                       : std::vector<std::string>{kIni + " に書き込めません: refused by the test"});
+    EXPECT_EQ(rig.files.files.at(kIni).starts_with("[form]\nleft=10\ntop=0\n"), writable);
+    // Further requests, as a second signal would make, find the program ended.
+    rig.program.app.closeForSession();
+    EXPECT_EQ(rig.files.writes, 1);
+  }
 }
 
 }  // namespace

@@ -35,11 +35,12 @@ int ForeignClient::screenHeight() const { return screen_->height_in_pixels; }
 
 xcb_window_t ForeignClient::createWindow(int x, int y, int width, int height, xcb_window_t parent) {
   const xcb_window_t w = xcb_generate_id(c_);
-  const std::uint32_t values[] = {screen_->white_pixel, XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE};
+  const std::uint32_t values[] = {screen_->white_pixel,
+                                  XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_FOCUS_CHANGE};
   xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, parent == XCB_NONE ? root_ : parent, static_cast<std::int16_t>(x),
-                    static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width),
-                    static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
-                    XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+                    static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
+                    0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
+                    values);
   // Takes the focus when the window manager offers it (ICCCM input hint).
   setProperty(w, "WM_HINTS", XCB_ATOM_WM_HINTS, {1, 1, 0, 0, 0, 0, 0, 0, 0});
   xcb_map_window(c_, w);

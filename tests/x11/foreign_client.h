@@ -42,7 +42,8 @@ class ForeignClient {
   void warpPointer(int x, int y);
 
   xcb_atom_t atom(const std::string& name);
-  void setProperty(xcb_window_t window, const std::string& name, xcb_atom_t type, const std::vector<std::uint32_t>& values);
+  void setProperty(xcb_window_t window, const std::string& name, xcb_atom_t type,
+                   const std::vector<std::uint32_t>& values);
   void deleteProperty(xcb_window_t window, const std::string& name);
 
   // The key events that have arrived at this client's windows since the last call.

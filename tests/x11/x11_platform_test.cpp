@@ -39,8 +39,10 @@ QtMessageHandler previousHandler = nullptr;
 
 void recordXErrors(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   const bool xcbDebug = type == QtDebugMsg && std::string_view(context.category) == "qt.qpa.xcb";
-  if (message.contains(QLatin1String("XCB error"))) toolkitXErrors().push_back(message.toStdString());
-  else if (!xcbDebug && previousHandler != nullptr) previousHandler(type, context, message);
+  if (message.contains(QLatin1String("XCB error")))
+    toolkitXErrors().push_back(message.toStdString());
+  else if (!xcbDebug && previousHandler != nullptr)
+    previousHandler(type, context, message);
 }
 
 bool underWindowManager() {
@@ -115,6 +117,17 @@ TEST_F(X11Platform, ForegroundNamesTheToolkitsOwnWindowByItsId) {
   ASSERT_TRUE(waitUntil([&] { return own.isExposed(); }));
   own.requestActivate();
   EXPECT_TRUE(waitUntil([&] { return platform->foregroundWindow() == own.winId(); }));
+  // Every window the toolkit makes is the program's own, a message box as much as the main
+  // window; another client's windows are not, whatever process they belong to, and neither is 0.
+  QWindow box;
+  box.setFlags(Qt::Dialog);
+  box.create();
+  EXPECT_TRUE(platform->isOwnWindow(own.winId()));
+  EXPECT_TRUE(platform->isOwnWindow(box.winId()));
+  openTwoWindows();
+  EXPECT_FALSE(platform->isOwnWindow(a));
+  EXPECT_FALSE(platform->isOwnWindow(client.root()));
+  EXPECT_FALSE(platform->isOwnWindow(0));
 }
 
 TEST_F(X11Platform, FocusInsideAWindowCountsAsItsTopLevel) {
@@ -171,7 +184,8 @@ TEST_F(X11Platform, TheActiveWindowPropertyCountsOnlyWhileItsWindowManagerLives)
   } restore{client};
   client.setProperty(check, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
   client.setProperty(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
-  client.setProperty(root, "_NET_SUPPORTED", XCB_ATOM_ATOM, {client.atom("_NET_WM_NAME"), client.atom("_NET_ACTIVE_WINDOW")});
+  client.setProperty(root, "_NET_SUPPORTED", XCB_ATOM_ATOM,
+                     {client.atom("_NET_WM_NAME"), client.atom("_NET_ACTIVE_WINDOW")});
   client.setProperty(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {b});
   EXPECT_EQ(platform->foregroundWindow(), b);
   client.setProperty(root, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {XCB_NONE});

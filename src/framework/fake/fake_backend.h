@@ -29,6 +29,7 @@ class FakeBackend : public Backend {
   std::unique_ptr<TimerPeer> createTimerPeer(Timer& timer) override;
   void setApplicationTitle(const std::string& title) override { applicationTitle = title; }
   void messageBox(MessageKind kind, const std::string& caption, const std::string& text) override;
+  void reportError(const std::string& text) override { reports.push_back(text); }
   void runMessageLoop() override { loopRunning = true; }
   void quitMessageLoop() override { loopRunning = false; }
 
@@ -40,6 +41,7 @@ class FakeBackend : public Backend {
 
   std::string applicationTitle;
   std::vector<MessageBoxRecord> messageBoxes;
+  std::vector<std::string> reports;  // errors reported without a box
   bool loopRunning = false;
   // The frame a window manager would add around a window's client area.
   int frameLeft = 4, frameTop = 24, frameRight = 4, frameBottom = 4;
@@ -61,7 +63,10 @@ class FakeFormPeer : public FormPeer {
   ControlPeer* controlPeer(int) override { return nullptr; }
   void setCaption(const std::string& c) override { caption = c; }
   void setStayOnTop(bool on) override { stayOnTop = on; }
-  void setVisible(bool v) override { visible = v; }
+  void setVisible(bool v) override {
+    if (v && !visible) captionsWhenShown.push_back(caption);
+    visible = v;
+  }
   void bringToFront() override { ++broughtToFront; }
   WindowId windowId() override;
   Rect outerBounds() const override { return bounds; }
@@ -71,6 +76,8 @@ class FakeFormPeer : public FormPeer {
   }
 
   std::string caption;
+  // The caption each time the window was mapped.
+  std::vector<std::string> captionsWhenShown;
   bool stayOnTop = false;
   bool visible = false;
   int broughtToFront = 0;

@@ -85,11 +85,9 @@ void QtBackend::quitMessageLoop() {
 }
 
 void QtBackend::requestMainWindowClose() {
-  if (!application_ || application_->terminated() || closing_) return;
-  Form* main = application_->mainForm();
-  if (!main) return;
+  if (!application_ || closing_) return;
   closing_ = true;
-  main->userClose();
+  application_->closeForSession();
   closing_ = false;
 }
 

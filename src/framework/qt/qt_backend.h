@@ -53,7 +53,8 @@ class QtBackend final : public Backend {
   void setModalHook(std::function<void(QMessageBox&)> hook) { modalHook_ = std::move(hook); }
 
   // A request from outside the windows (a signal, the end of the desktop session) to close the
-  // program as the main window's close box would, so that the settings are saved.
+  // program: the settings are saved, and a failure is reported on standard error rather than in
+  // a box, since the program ends all the same (Application::closeForSession).
   void requestMainWindowClose();
 
  private:

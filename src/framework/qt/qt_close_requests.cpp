@@ -49,10 +49,9 @@ CloseRequests::CloseRequests(std::function<void()> onRequest) {
       if (previous_[i].sa_handler != SIG_IGN) sigaction(kCloseSignals[i], &action, nullptr);
     }
   }
-  // The desktop session is ending: the main window is asked as if the user had closed it.
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &context_, [onRequest](QSessionManager&) {
-    onRequest();
-  });
+  // The desktop session is ending: the program closes as for a termination signal.
+  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &context_,
+                   [onRequest](QSessionManager&) { onRequest(); });
   // The loop is ending without the program having decided so: the main window still gets its
   // close request. After the program's own decision this is answered by nothing happening.
   QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, &context_, onRequest);

@@ -1,5 +1,6 @@
 #include "framework/qt/qt_controls.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +19,6 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -31,10 +31,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 int scaled(int pixels, double scale) { return static_cast<int>(std::lround(pixels * scale)); }
 
-constexpr ControlProperty kAllProperties[] = {ControlProperty::Text,     ControlProperty::Color,
-                                              ControlProperty::FontColor, ControlProperty::Checked,
-                                              ControlProperty::ItemIndex, ControlProperty::Date,
-                                              ControlProperty::Enabled};
+constexpr ControlProperty kAllProperties[] = {
+    ControlProperty::Text,      ControlProperty::Color, ControlProperty::FontColor, ControlProperty::Checked,
+    ControlProperty::ItemIndex, ControlProperty::Date,  ControlProperty::Enabled};
 
 // What every control widget shares: it is its control's peer, sits at its control's place, shows
 // its control's enabled state and colours, and hands mouse presses to controls that listen for them.
@@ -46,21 +45,15 @@ class Peer : public W, public ControlPeer {
 
   Peer(Control& control, QWidget* parent, double scale) : W(parent), control_(control) {
     const ControlDef& d = control.def();
-    this->setGeometry(scaled(d.left, scale), scaled(d.top, scale), scaled(d.width, scale),
-                      scaled(d.height, scale));
+    this->setGeometry(scaled(d.left, scale), scaled(d.top, scale), scaled(d.width, scale), scaled(d.height, scale));
   }
 
   void update(ControlProperty what) override {
     switch (what) {
-      case ControlProperty::Enabled:
-        this->setEnabled(control_.enabled());
-        break;
+      case ControlProperty::Enabled: this->setEnabled(control_.enabled()); break;
       case ControlProperty::Color:
-      case ControlProperty::FontColor:
-        applyColors();
-        break;
-      default:
-        refresh(what);
+      case ControlProperty::FontColor: applyColors(); break;
+      default: refresh(what);
     }
   }
 
@@ -87,9 +80,9 @@ class Peer : public W, public ControlPeer {
     event.accept();
     const Qt::KeyboardModifiers m = event.modifiers();
     const QPoint at = event.position().toPoint();
-    control_.userMouseDown(button, {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier),
-                                    m.testFlag(Qt::AltModifier)},
-                           at.x(), at.y());
+    control_.userMouseDown(
+        button, {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)}, at.x(),
+        at.y());
   }
 
   void applyColors() { setColors(*this, Background, control_.color(), Foreground, control_.fontColor()); }
@@ -315,9 +308,8 @@ class DatePickerPeer final : public Peer<QDateEdit, QPalette::Base, QPalette::Te
     option.editable = true;
     option.subControls = QStyle::SC_ComboBoxEditField;
     constexpr int kTextMargins = 2;  // the inner line edit keeps one pixel free on each side
-    const int room =
-        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() -
-        kTextMargins;
+    const int room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() -
+                     kTextMargins;
     const QLocale loc = locale();
     QString shortFormat = loc.dateFormat(QLocale::ShortFormat);
     if (!shortFormat.contains(u"yyyy")) shortFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
@@ -335,15 +327,15 @@ class DatePickerPeer final : public Peer<QDateEdit, QPalette::Base, QPalette::Te
 
 QPalette::ColorRole systemColorRole(int index, QPalette::ColorGroup& group) {
   switch (index) {
-    case 5: return QPalette::Base;              // window background
-    case 8: return QPalette::WindowText;        // window text
+    case 5: return QPalette::Base;        // window background
+    case 8: return QPalette::WindowText;  // window text
     case 13: return QPalette::Highlight;
     case 14: return QPalette::HighlightedText;
-    case 15: return QPalette::Button;           // button face
-    case 16: return QPalette::Dark;             // button shadow
+    case 15: return QPalette::Button;                            // button face
+    case 16: return QPalette::Dark;                              // button shadow
     case 17: group = QPalette::Disabled; return QPalette::Text;  // grey text
     case 18: return QPalette::ButtonText;
-    case 20: return QPalette::Light;            // button highlight
+    case 20: return QPalette::Light;  // button highlight
     case 23: return QPalette::ToolTipText;
     case 24: return QPalette::ToolTipBase;
     default: return QPalette::Window;

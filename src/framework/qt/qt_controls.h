@@ -29,8 +29,8 @@ void setColors(QWidget& widget, QPalette::ColorRole backgroundRole, TColor backg
 QPixmap transparentPicture(XpmImage xpm);
 
 struct BuiltControl {
-  QWidget* widget;     // owned by its Qt parent
-  ControlPeer* peer;   // the same object as widget
+  QWidget* widget;    // owned by its Qt parent
+  ControlPeer* peer;  // the same object as widget
 };
 
 // A hidden edit only holds text for the program, which the core keeps: a widget would cost a

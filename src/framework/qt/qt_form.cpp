@@ -210,7 +210,8 @@ void QtFormPeer::moveTo(int left, int top) { window_->move(left, top); }
 QPoint moveOntoMonitor(const QRect& outer, const QRect& from, const QRect& to) {
   const int left = to.left() + (outer.left() - from.left());
   const int top = to.top() + (outer.top() - from.top());
-  return {std::min(left, to.left() + to.width() - outer.width()), std::min(top, to.top() + to.height() - outer.height())};
+  return {std::min(left, to.left() + to.width() - outer.width()),
+          std::min(top, to.top() + to.height() - outer.height())};
 }
 
 }  // namespace kelvado::qt

@@ -60,9 +60,8 @@ bool lists(xcb_connection_t* c, xcb_get_property_cookie_t cookie, xcb_atom_t ato
 
 std::optional<QMargins> frameExtents(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
   xcb_generic_error_t* error = nullptr;
-  const auto reply =
-      adopt(xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, 4), &error),
-             error);
+  const auto reply = adopt(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_CARDINAL, 0, 4), &error), error);
   if (!reply || reply->type != XCB_ATOM_CARDINAL || reply->format != 32 ||
       xcb_get_property_value_length(reply.get()) != 16)
     return std::nullopt;

@@ -42,7 +42,11 @@ Win32Backend::Win32Backend() {
   static const bool registered = (registerClass(kTimerClass, timerProcedure, 0), true);
   (void)registered;
   shared_ = std::make_unique<Shared>();
-  shared_->endSession = [this] { requestMainWindowClose(); };
+  // The session ends whatever the program answers: save, and say on standard error if that
+  // failed, but show no box that would hold the log-off up.
+  shared_->endSession = [this] {
+    if (shared_->application) shared_->application->closeForSession();
+  };
   // A message-only window: never shown, never sent anything but its timers.
   timerWindow_ = CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, shared_->instance(), this);
   if (!timerWindow_) throw Error(kNoTimer);

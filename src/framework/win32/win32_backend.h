@@ -44,7 +44,7 @@ class Win32Backend final : public Backend {
   // Tests answer modal boxes here: the hook gets the box instead of a person.
   void setModalHook(std::function<void(const ModalBox&)> hook) { modalHook_ = std::move(hook); }
 
-  // A request from outside the windows (the end of the desktop session) to close the program as
+  // A request from outside the windows (a quit the program did not post) to close the program as
   // the main window's close box would, so that the settings are saved.
   void requestMainWindowClose();
 

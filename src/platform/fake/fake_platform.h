@@ -1,6 +1,7 @@
 // A platform for in-process tests: every call is recorded, every answer is set by the test.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ class FakePlatform : public Platform {
     log.push_back("foreground");
     return foreground;
   }
+  bool isOwnWindow(WindowId window) override { return ownWindows.contains(window); }
   void bringToFront(WindowId window) override {
     log.push_back("bringToFront " + std::to_string(window));
     if (window != 0) foreground = window;
@@ -28,6 +30,8 @@ class FakePlatform : public Platform {
   LocalDateTime localNow() override { return now; }
 
   WindowId foreground = 0;
+  // The program's windows other than the three that record their handles.
+  std::set<WindowId> ownWindows;
   std::string clipboard;
   std::vector<std::string> log;
   std::vector<MonitorRect> monitorList{{0, 0, 1024, 768}};

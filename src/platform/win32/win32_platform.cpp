@@ -56,6 +56,12 @@ class Win32Platform : public Platform {
 
   WindowId foregroundWindow() override { return idOf(GetForegroundWindow()); }
 
+  // Any window of this process: our message boxes, menus and tooltips included.
+  bool isOwnWindow(WindowId id) override {
+    DWORD process = 0;
+    return id != 0 && GetWindowThreadProcessId(handleOf(id), &process) != 0 && process == GetCurrentProcessId();
+  }
+
   void bringToFront(WindowId id) override {
     const HWND target = handleOf(id);
     if (id == 0 || !IsWindow(target)) return;

@@ -96,9 +96,14 @@ class X11Platform : public Platform {
     netSupported_ = atom(supportedCookie);
     wmState_ = atom(stateCookie);
 
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    idBase_ = setup->resource_id_base;
+    idMask_ = setup->resource_id_mask;
+
     const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(c_, &xcb_test_id);
     hasXTest_ = xtest != nullptr && xtest->present;
-    if (!hasXTest_) std::fputs("kelvado: the X server has no XTEST extension; pastes only fill the clipboard\n", stderr);
+    if (!hasXTest_)
+      std::fputs("kelvado: the X server has no XTEST extension; pastes only fill the clipboard\n", stderr);
   }
 
   WindowId foregroundWindow() override {
@@ -119,6 +124,13 @@ class X11Platform : public Platform {
     return topLevelOf(focus->focus);
   }
 
+  // The X server gives every connection its own range of ids, and the toolkit makes all its
+  // windows on the connection we share: no round trip is needed to know our own.
+  bool isOwnWindow(WindowId id) override {
+    return id != 0 && id <= std::numeric_limits<xcb_window_t>::max() &&
+           (static_cast<xcb_window_t>(id) & ~idMask_) == idBase_;
+  }
+
   void bringToFront(WindowId id) override {
     if (id == 0 || id > std::numeric_limits<xcb_window_t>::max()) return;
     const auto target = static_cast<xcb_window_t>(id);
@@ -131,10 +143,9 @@ class X11Platform : public Platform {
       event.type = netActiveWindow_;
       event.data.data32[0] = kSourcePager;
       event.data.data32[1] = XCB_CURRENT_TIME;
-      if (!succeeded(c_, xcb_send_event_checked(c_, 0, root_,
-                                                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
-                                                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                                                 reinterpret_cast<const char*>(&event))))
+      if (!succeeded(c_, xcb_send_event_checked(
+                             c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                             reinterpret_cast<const char*>(&event))))
         return;
     } else {
       const std::uint32_t above = XCB_STACK_MODE_ABOVE;
@@ -153,8 +164,7 @@ class X11Platform : public Platform {
     if (keys.control == 0 || keys.v == 0) return;
     // All four go out together, so that no error path can leave Control down.
     const xcb_void_cookie_t cookies[] = {fakeKey(XCB_KEY_PRESS, keys.control), fakeKey(XCB_KEY_PRESS, keys.v),
-                                         fakeKey(XCB_KEY_RELEASE, keys.control),
-                                         fakeKey(XCB_KEY_RELEASE, keys.v)};
+                                         fakeKey(XCB_KEY_RELEASE, keys.control), fakeKey(XCB_KEY_RELEASE, keys.v)};
     for (const auto cookie : cookies) succeeded(c_, cookie);
   }
 
@@ -217,10 +227,10 @@ class X11Platform : public Platform {
   ActiveWindow askWindowManager() {
     const auto rootCheckCookie = askWindowProperty(root_, netSupportingWmCheck_);
     const auto activeCookie = askWindowProperty(root_, netActiveWindow_);
-    const auto supportedCookie =
-        xcb_get_property(c_, 0, root_, netSupported_, XCB_ATOM_ATOM, 0, kSupportedAtomsMax);
+    const auto supportedCookie = xcb_get_property(c_, 0, root_, netSupported_, XCB_ATOM_ATOM, 0, kSupportedAtomsMax);
     const bool seenBefore = wmCheck_ != XCB_NONE;
-    const auto selfCheckCookie = seenBefore ? askWindowProperty(wmCheck_, netSupportingWmCheck_) : xcb_get_property_cookie_t{};
+    const auto selfCheckCookie =
+        seenBefore ? askWindowProperty(wmCheck_, netSupportingWmCheck_) : xcb_get_property_cookie_t{};
     const xcb_window_t rootCheck = windowProperty(rootCheckCookie);
     const xcb_window_t active = windowProperty(activeCookie);
     const bool supported = supports(supportedCookie, netActiveWindow_);
@@ -314,6 +324,8 @@ class X11Platform : public Platform {
   xcb_atom_t netSupported_ = XCB_NONE;
   xcb_atom_t wmState_ = XCB_NONE;
   xcb_window_t wmCheck_ = XCB_NONE;
+  std::uint32_t idBase_ = 0;
+  std::uint32_t idMask_ = 0;
   bool hasXTest_ = false;
 };
 

@@ -23,6 +23,7 @@ class MemoryFileStore : public FileStore {
     return true;
   }
   std::string_view newline() const override { return lineEnding; }
+  std::string failureReason() const override { return failWrites ? "refused by the test" : ""; }
 
   std::map<std::string, std::string> files;
   std::string lineEnding = "\n";

@@ -155,6 +155,16 @@ TEST_F(Win32Program, TheEndOfTheSessionSavesTheSettingsOnlyWhenItReallyEnds) {
   SendMessageW(w, WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(saved());
   EXPECT_TRUE(program.app.terminated());
+  EXPECT_EQ(program.app.exitStatus(), 0);
+}
+
+// A log-off while the file cannot be written: no box holds it up, and the program ends saying so.
+TEST_F(Win32Program, TheEndOfTheSessionWithAnUnwritableFileEndsWithoutABox) {
+  files.failWrites = true;
+  SendMessageW(windowOf(*program.Form1), WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(program.app.terminated());
+  EXPECT_EQ(program.app.exitStatus(), 1);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(Win32Program, AQuitTheProgramDidNotAskForStillClosesTheMainWindowFirst) {
