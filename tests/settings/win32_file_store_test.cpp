@@ -21,17 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Status = FileStore::Contents::Status;
 
-TEST(DiskStore, WhatCannotBeASettingsFileIsNotRead) {
-  TempFolder dir;
-  Win32FileStore store;
-  put(dir / "big.ini", std::string(FileStore::kMaxBytes + 1, 'x'));
-  put(dir / "largest.ini", std::string(FileStore::kMaxBytes, 'x'));
-  fs::create_directory(diskPath(dir / "folder.ini"));
-  EXPECT_EQ(store.read(dir / "big.ini").status, Status::Unreadable);
-  EXPECT_EQ(store.read(dir / "largest.ini").bytes.size(), FileStore::kMaxBytes);
-  EXPECT_EQ(store.read(dir / "folder.ini").status, Status::Missing);
-}
-
 // The names in a folder, which may lie beyond the length the C runtime's calls allow.
 std::set<std::wstring> namesIn(const std::wstring& folder) {
   std::set<std::wstring> names;
