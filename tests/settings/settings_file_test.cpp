@@ -156,10 +156,13 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
        "; \x93\xfa\x95\x74\r\n[pmoj]\r\n\x95\x5c=1\r\npmoj1=\x95\x5c\r\n",
        [](Rig& r) { EXPECT_EQ(r.state.pmoj[0], "\x95\x5c"); }, ""},
       {"mixed line endings", "[form]\r\nleft=10\nx=1\r\n[pmoj]\npmoj1=1\r\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); EXPECT_EQ(r.state.pmoj[0], "1"); },
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 10);
+         EXPECT_EQ(r.state.pmoj[0], "1");
+       },
        "[form]\r\nleft=10\nx=1\r\ntop=0\r\n[pmoj]\npmoj1=1\r\n"},
-      {"byte-order mark", "\xEF\xBB\xBF[form]\r\nleft=10\r\n",
-       [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); }, "\xEF\xBB\xBF[form]\r\nleft=10\r\ntop=0\r\n[patan]\r\n"},
+      {"byte-order mark", "\xEF\xBB\xBF[form]\r\nleft=10\r\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 10); },
+       "\xEF\xBB\xBF[form]\r\nleft=10\r\ntop=0\r\n[patan]\r\n"},
       {"a value past the read limit", "[pmoj]\npmoj1=" + huge + "\n",
        [](Rig& r) { EXPECT_EQ(r.state.pmoj[0].size(), Profile::kMaxValueBytes); }, ""},
   };
@@ -182,27 +185,34 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
   }
 }
 
-TEST(Settings, AFailedSaveKeepsTheWindowOpenUntilASaveSucceeds) {
-  Rig rig;
-  rig.files.files[kIni] = "[form]\nleft=10\n";
-  rig.start();
-  rig.files.failWrites = true;
-  for (int attempt = 1; attempt <= 2; ++attempt) {
+// The first failed save keeps the window open, and a save that then succeeds closes it; a
+// second close while the file is still unwritable shows the error again and closes, so an
+// unwritable folder never holds the user in the program.
+TEST(Settings, AFailedSaveKeepsTheWindowOpenOnceThenLetsTheUserLeave) {
+  for (const bool fixedInBetween : {true, false}) {
+    SCOPED_TRACE(fixedInBetween ? "made writable" : "still unwritable");
+    Rig rig;
+    rig.files.files[kIni] = "[form]\nleft=10\n";
+    rig.start();
+    rig.files.failWrites = true;
     rig.form1().userClose();
     EXPECT_FALSE(rig.program.app.terminated());
     EXPECT_TRUE(rig.form1().visible());
-    ASSERT_EQ(rig.backend.messageBoxes.size(), static_cast<std::size_t>(attempt));
+    ASSERT_EQ(rig.backend.messageBoxes.size(), 1u);
     const auto& box = rig.backend.messageBoxes.back();
     EXPECT_EQ(box.kind, MessageKind::Error);
     EXPECT_EQ(box.caption, "2003年04月07日(月)");
     EXPECT_EQ(box.text, kIni + " に書き込めません.");
+    EXPECT_EQ(rig.files.files.at(kIni), "[form]\nleft=10\n");
+
+    rig.files.failWrites = !fixedInBetween;
+    rig.form1().userClose();
+    EXPECT_TRUE(rig.program.app.terminated());
+    EXPECT_EQ(rig.files.writes, 2);
+    EXPECT_EQ(rig.backend.messageBoxes.size(), fixedInBetween ? 1u : 2u);
+    EXPECT_EQ(rig.backend.messageBoxes.back().text, kIni + " に書き込めません.");
+    EXPECT_EQ(Profile(rig.files.files.at(kIni)).value("pmoj", "pmoj1").has_value(), fixedInBetween);
   }
-  EXPECT_EQ(rig.files.files.at(kIni), "[form]\nleft=10\n");
-  rig.files.failWrites = false;
-  rig.form1().userClose();
-  EXPECT_TRUE(rig.program.app.terminated());
-  EXPECT_EQ(rig.files.writes, 3);
-  EXPECT_EQ(Profile(rig.files.files.at(kIni)).value("pmoj", "pmoj1"), "141310");
 }
 
 // A close the session asks for cannot be refused: it saves when it can, reports when it cannot,

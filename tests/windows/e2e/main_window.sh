@@ -2,7 +2,7 @@
 # The Windows program in a folder whose name is Japanese, as a person meets it on 7 April 2003:
 # the date in the title, the settings file created on the first close beside the program with
 # Windows line ends, read at the next start, and a read-only file that keeps the window open
-# with the error shown.
+# with the error shown at the first close and lets the user go at the second.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/wine_harness.sh"
 wine_session_start
 wine_install_kelvado 'C:\ユーザー\デスクトップ\ケルバド'
@@ -42,3 +42,16 @@ head -n 1 "$ini" | cmp -s - <(printf "$comment") ||
   e2e_fail "the Shift-JIS comment was not kept: $(head -n 1 "$ini" | od -c)"
 grep -q $'^extra=1\r$' "$ini" || e2e_fail "the unknown key was not kept"
 grep -q $'^yobichek=-2\r$' "$ini" || e2e_fail "yobichek was not written back"
+
+# Where the file stays unwritable (as in Program Files), a second close shows the error again
+# and lets the user go, the file untouched.
+chmod a-w "$ini"
+before=$(od -c <"$ini")
+wine_start_kelvado --faketime "2003-04-07 10:00:00"
+for attempt in 1 2; do
+  e2e_close "$E2E_KELVADO_WIN"
+  wine_box_ok "2003年04月07日"
+done
+e2e_wait_exit "$E2E_KELVADO_PID"
+e2e_assert_eq 0 "$E2E_EXIT_STATUS" "exit status after leaving without saving"
+e2e_assert_eq "$before" "$(od -c <"$ini")" "the read-only file, untouched"
