@@ -12,15 +12,15 @@ class FileStore {
  public:
   struct Contents {
     // Missing: nothing there, or something that is not a regular file (a folder, a device).
-    // Unreadable: a file that is there but cannot be read, or is bigger than kMaxBytes.
+    // Unreadable: a file that is there but cannot be read, or is bigger than kMaxFileBytes.
     enum class Status { Read, Missing, Unreadable };
     Status status = Status::Missing;
     std::string bytes;
     std::string reason{};  // why the file is Unreadable, in the system's words
   };
 
-  // No settings file comes near this size; a bigger file is not read, nor overwritten.
-  static constexpr std::size_t kMaxBytes = 1 << 20;
+  // Real settings files hold a few hundred bytes; a bigger file is not read, nor overwritten.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
   virtual ~FileStore() = default;
   virtual Contents read(const std::string& path) = 0;

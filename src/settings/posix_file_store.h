@@ -24,9 +24,6 @@ namespace kelvado {
 
 class PosixFileStore : public FileStore {
  public:
-  // Real settings files hold a few hundred bytes.
-  static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
-
   Contents read(const std::string& path) override;
   // Follows symbolic links and replaces the file they lead to, keeping its mode and, where
   // allowed, its owner. A file or folder without any write permission bit counts as

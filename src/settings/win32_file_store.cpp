@@ -112,20 +112,20 @@ FileStore::Contents Win32FileStore::read(const std::string& path) {
   DWORD attributes = 0;
   if (!plainFileAttributes(file.get(), &attributes)) return {Status::Missing, {}};
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > kMaxBytes)
+  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes)
     return {Status::Unreadable, {}};
   Contents contents{Status::Read, std::string(static_cast<std::size_t>(size.QuadPart), '\0')};
   std::size_t done = 0;
   // Read to the end even if the file grew meanwhile, up to the cap.
   for (;;) {
-    if (done == contents.bytes.size()) contents.bytes.resize(std::min(done * 2 + 4096, kMaxBytes + 1));
+    if (done == contents.bytes.size()) contents.bytes.resize(std::min(done * 2 + 4096, kMaxFileBytes + 1));
     DWORD n = 0;
     if (!ReadFile(file.get(), contents.bytes.data() + done, static_cast<DWORD>(contents.bytes.size() - done), &n,
                   nullptr))
       return {Status::Unreadable, {}};
     if (n == 0) break;
     done += n;
-    if (done > kMaxBytes) return {Status::Unreadable, {}};
+    if (done > kMaxFileBytes) return {Status::Unreadable, {}};
   }
   contents.bytes.resize(done);
   return contents;

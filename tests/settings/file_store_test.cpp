@@ -16,20 +16,32 @@ namespace {
 namespace fs = std::filesystem;
 using Status = FileStore::Contents::Status;
 
-TEST(DiskStore, ReadsBytesAsTheyAreAndTellsMissingFromUnreadable) {
+// A file is read whole, byte for byte, up to the limit; a folder at the path is no file.
+TEST(DiskStore, ReadsAFileAsItIsUpToTheLimitAndAnythingElseAsNoFile) {
   TempFolder dir;
-  FileStore& store = systemFileStore();
   // Line endings, Shift-JIS, a NUL and the old end-of-file mark come back untouched.
   const std::string bytes = std::string("[pmoj]\r\npmoj1=\x95\x5c\nx=\0\x1a\r", 20);
   put(dir / "file", bytes);
-  fs::create_directory(diskPath(dir / "kelvado.ini"));
-  EXPECT_EQ(store.read(dir / "none").status, Status::Missing);
-  EXPECT_EQ(store.read(dir / "file/below").status, Status::Missing);
-  const FileStore::Contents folder = store.read(dir / "kelvado.ini");
-  EXPECT_NE(folder.status, Status::Read);
-  EXPECT_EQ(folder.bytes, "");
-  EXPECT_EQ(store.read(dir / "file").status, Status::Read);
-  EXPECT_EQ(store.read(dir / "file").bytes, bytes);
+  fs::create_directory(diskPath(dir / "folder"));
+  put(dir / "largest", std::string(FileStore::kMaxFileBytes, 'x'));
+  put(dir / "too-large", std::string(FileStore::kMaxFileBytes + 1, 'x'));
+  const struct {
+    const char* name;
+    Status status;
+    std::string bytes;
+  } cases[] = {
+      {"none", Status::Missing, ""},
+      {"file/below", Status::Missing, ""},
+      {"folder", Status::Missing, ""},
+      {"file", Status::Read, bytes},
+      {"largest", Status::Read, std::string(FileStore::kMaxFileBytes, 'x')},
+      {"too-large", Status::Unreadable, ""},
+  };
+  for (const auto& c : cases) {
+    const FileStore::Contents read = systemFileStore().read(dir / c.name);
+    EXPECT_EQ(read.status, c.status) << c.name;
+    EXPECT_TRUE(read.bytes == c.bytes) << c.name;  // not printed: a megabyte
+  }
 }
 
 TEST(DiskStore, ReplacesTheWholeFileAndLeavesNothingElseBehind) {

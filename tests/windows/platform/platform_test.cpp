@@ -59,8 +59,7 @@ HWND makeWindow(const wchar_t* title) {
                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-// Windows are made once per test program and never destroyed: without a window manager, Wine
-// waits two seconds for each visible window it unmaps.
+// Made once per test program and kept until it ends.
 HWND ownWindow() {
   static HWND window = makeWindow(L"own");
   return window;
@@ -93,27 +92,25 @@ std::string clipboardText() {
 
 TEST(Win32Platform, BringsWindowsToTheFrontAndSkipsClosedOnes) {
   const auto platform = makeWin32Platform();
+  HWND closed =
+      CreateWindowExW(0, L"STATIC", L"closed", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(closed);
   for (HWND target : {foreignWindow(), ownWindow(), foreignWindow()}) {
     platform->bringToFront(idOf(target));
     // Returns only once the target has the foreground, without any pumping by the caller.
     EXPECT_EQ(platform->foregroundWindow(), idOf(target));
   }
-  // A minimised target comes back to where it was.
-  ShowWindow(ownWindow(), SW_MINIMIZE);
-  platform->bringToFront(idOf(ownWindow()));
-  EXPECT_FALSE(IsIconic(ownWindow()));
-  EXPECT_EQ(platform->foregroundWindow(), idOf(ownWindow()));
-  platform->bringToFront(idOf(foreignWindow()));
   // Closed, or none at all: returns at once and leaves the foreground where it is.
-  // Never shown, so that Wine need not wait for it to be unmapped.
-  HWND closed = CreateWindowExW(0, L"STATIC", L"closed", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                nullptr);
-  DestroyWindow(closed);
   const auto start = std::chrono::steady_clock::now();
   platform->bringToFront(idOf(closed));
   platform->bringToFront(0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
   EXPECT_EQ(platform->foregroundWindow(), idOf(foreignWindow()));
+  // A minimised target comes back to where it was.
+  ShowWindow(ownWindow(), SW_MINIMIZE);
+  platform->bringToFront(idOf(ownWindow()));
+  EXPECT_FALSE(IsIconic(ownWindow()));
+  EXPECT_EQ(platform->foregroundWindow(), idOf(ownWindow()));
 }
 
 TEST(Win32Platform, SendsCtrlVInItsOrderToTheFocusedWindow) {
