@@ -75,21 +75,7 @@ void TForm1::CheckBox2Click() { state_.staytop = CheckBox2.checked() ? 1 : 0; }
 
 void TForm1::BitBtn1Click() { program_.Form2->show(); }
 
-void TForm1::FormCloseQuery(bool& /*CanClose*/) {
-  try {
-    inikaki(program_);
-  } catch (const Error& e) {
-    // The first failure keeps the window open, so that the file can be made writable and the
-    // close tried again. Asked again, the user means to leave without saving: a copy in a folder
-    // no one may write to (Program Files, /usr/bin) must not hold them for ever. They see the
-    // error once more, and the window closes.
-    if (!state_.closeRefusedForSave) {
-      state_.closeRefusedForSave = true;
-      throw;
-    }
-    application().showError(e.what());
-  }
-}
+void TForm1::FormCloseQuery(bool& /*CanClose*/) { inikaki(program_); }
 
 void TForm1::Timer2Timer() {
   const WindowId h = program_.platform.foregroundWindow();

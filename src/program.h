@@ -33,7 +33,6 @@ struct ProgramState {
   WindowId Form3Handle = 0;
   WindowId TargetWindow = 0;
   std::int32_t FlashCount = 0;
-  bool closeRefusedForSave = false;  // a close has been refused once because the save failed
 };
 
 class Program {

@@ -193,8 +193,15 @@ void Form::close() {
     if (onCloseQuery) onCloseQuery(canClose);
     handled = true;
   });
-  // An error in the close query abandons the close, as a refusal would.
-  if (handled && canClose) {
+  // An error in the close query (the settings could not be saved) abandons the first close, so
+  // that the user can put it right and close again. Asked once more, the user means to leave
+  // anyway, having seen the error twice: a program kept in a folder no one may write to (Program
+  // Files, /usr/bin) must never hold its user.
+  if (!handled && !closeFailedBefore_) {
+    closeFailedBefore_ = true;
+    return;
+  }
+  if (canClose) {
     hide();
     app_.terminate();
   }

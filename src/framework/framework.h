@@ -198,6 +198,7 @@ class Form {
   std::string caption_;
   bool stayOnTop_ = false;
   bool visible_ = false;
+  bool closeFailedBefore_ = false;  // a close query has failed once
 };
 
 class Application {
