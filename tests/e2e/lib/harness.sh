@@ -36,6 +36,8 @@
 #   e2e_assert_eq EXPECTED ACTUAL WHAT
 #
 # The program:
+#   e2e_faketime_env TIME          set E2E_FAKETIME_ENV: the environment that starts a program's
+#                                  clock at TIME ("YYYY-MM-DD hh:mm:ss")
 #   e2e_install_kelvado            copy KELVADO_BIN to $E2E_KELVADO_DIR/kelvado (once per session;
 #                                  call it first to lay a settings file or change modes before
 #                                  the first start)
@@ -308,16 +310,21 @@ e2e_start_kelvado() {
   done
   e2e_install_kelvado
   if [[ -n "$faketime" ]]; then
-    [[ -n "$E2E_FAKETIME_LIB" ]] || e2e_fail "libfaketime is not installed"
-    # The clock starts at the given time and runs on; timers keep the real monotonic clock.
-    env+=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$faketime" FAKETIME_DONT_FAKE_MONOTONIC=1
-      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+    e2e_faketime_env "$faketime"
+    env+=("${E2E_FAKETIME_ENV[@]}" "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
   fi
   e2e_spawn kelvado "${as_user[@]}" env "${env[@]}" "$E2E_KELVADO_DIR/kelvado"
   E2E_KELVADO_PID=$E2E_LAST_PID
   E2E_KELVADO_WIN=$(e2e_find_window "$E2E_KELVADO_PID")
   e2e_wait_until "the main window's title" _e2e_has_title "$E2E_KELVADO_WIN"
   e2e_log "kelvado started: pid $E2E_KELVADO_PID, window $E2E_KELVADO_WIN"
+}
+
+# Sets E2E_FAKETIME_ENV to the environment that starts a program's clock at TIME
+# ("YYYY-MM-DD hh:mm:ss"); the clock runs on from there, and timers keep the real monotonic clock.
+e2e_faketime_env() {
+  [[ -n "$E2E_FAKETIME_LIB" ]] || e2e_fail "libfaketime is not installed"
+  E2E_FAKETIME_ENV=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$1" FAKETIME_DONT_FAKE_MONOTONIC=1)
 }
 
 e2e_install_kelvado() {

@@ -155,8 +155,8 @@ wine_start_kelvado() {
   done
   wine_install_kelvado
   if [[ -n "$faketime" ]]; then
-    [[ -n "$E2E_FAKETIME_LIB" ]] || e2e_fail "libfaketime is not installed"
-    env+=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$faketime" FAKETIME_DONT_FAKE_MONOTONIC=1)
+    e2e_faketime_env "$faketime"
+    env+=("${E2E_FAKETIME_ENV[@]}")
   fi
   e2e_spawn kelvado env "${env[@]}" wine "$WINE_KELVADO_EXE"
   E2E_KELVADO_PID=$E2E_LAST_PID
