@@ -112,9 +112,7 @@ class OwnDrawnPeer : public Win32ControlPeer {
 
 class LabelPeer final : public OwnDrawnPeer {
  public:
-  LabelPeer(Control& control, Shared& shared, HWND parent, int id) : OwnDrawnPeer(control, shared) {
-    createWindow(kLabelClass, 0, 0, parent, id);
-  }
+  using OwnDrawnPeer::OwnDrawnPeer;
 
   void place(const RECT& bounds, HFONT font, UINT dpi) override {
     RECT r = bounds;
@@ -124,6 +122,8 @@ class LabelPeer final : public OwnDrawnPeer {
   }
 
  protected:
+  void makeWindow(HWND parent, int id) override { createWindow(kLabelClass, 0, 0, parent, id); }
+
   void refresh(ControlProperty what) override {
     if (what != ControlProperty::Text) return;
     OwnDrawnPeer::refresh(what);
@@ -182,11 +182,11 @@ class LabelPeer final : public OwnDrawnPeer {
 
 class PanelPeer final : public OwnDrawnPeer {
  public:
-  PanelPeer(Control& control, Shared& shared, HWND parent, int id) : OwnDrawnPeer(control, shared) {
-    createWindow(kPanelClass, WS_CLIPCHILDREN, 0, parent, id);
-  }
+  using OwnDrawnPeer::OwnDrawnPeer;
 
  protected:
+  void makeWindow(HWND parent, int id) override { createWindow(kPanelClass, WS_CLIPCHILDREN, 0, parent, id); }
+
   // The panel's colour inside a raised bevel one pixel wide, and its caption.
   void paint(HDC dc) override {
     RECT r;
@@ -216,16 +216,22 @@ class PanelPeer final : public OwnDrawnPeer {
 
 class EditPeer final : public Win32ControlPeer {
  public:
-  EditPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    const ControlDef& d = control.def();
+  using Win32ControlPeer::Win32ControlPeer;
+
+ protected:
+  void makeWindow(HWND parent, int id) override {
+    const ControlDef& d = control_.def();
     createWindow(L"EDIT", ES_AUTOHSCROLL | (d.readOnly ? ES_READONLY : 0), WS_EX_CLIENTEDGE, parent, id);
   }
 };
 
 class MemoPeer final : public Win32ControlPeer {
  public:
-  MemoPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    const ControlDef& d = control.def();
+  using Win32ControlPeer::Win32ControlPeer;
+
+ protected:
+  void makeWindow(HWND parent, int id) override {
+    const ControlDef& d = control_.def();
     const bool horizontal = d.scrollBars == ScrollBars::Horizontal || d.scrollBars == ScrollBars::Both;
     const bool vertical = d.scrollBars == ScrollBars::Vertical || d.scrollBars == ScrollBars::Both;
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | (d.readOnly ? ES_READONLY : 0) | (vertical ? WS_VSCROLL : 0);
@@ -242,7 +248,6 @@ class MemoPeer final : public Win32ControlPeer {
     }
   }
 
- protected:
   void refresh(ControlProperty what) override {
     if (what == ControlProperty::Text) SetWindowTextW(hwnd_, withWindowsLineEnds(control_.text()).c_str());
   }
@@ -252,12 +257,7 @@ class MemoPeer final : public Win32ControlPeer {
 // font's.
 class ComboBoxPeer final : public Win32ControlPeer {
  public:
-  ComboBoxPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    const ControlDef& d = control.def();
-    createWindow(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL, 0, parent, id);
-    for (const char* item : d.items)
-      SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
-  }
+  using Win32ControlPeer::Win32ControlPeer;
 
   void place(const RECT& bounds, HFONT font, UINT dpi) override {
     const ControlDef& d = control_.def();
@@ -278,6 +278,12 @@ class ComboBoxPeer final : public Win32ControlPeer {
   }
 
  protected:
+  void makeWindow(HWND parent, int id) override {
+    createWindow(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL, 0, parent, id);
+    for (const char* item : control_.def().items)
+      SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+  }
+
   void refresh(ControlProperty what) override {
     if (what == ControlProperty::ItemIndex)
       SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(control_.itemIndex()), 0);
@@ -324,11 +330,7 @@ class ComboBoxPeer final : public Win32ControlPeer {
 
 class ButtonPeer final : public Win32ControlPeer {
  public:
-  ButtonPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    const ControlDef& d = control.def();
-    if (!d.picture.empty()) picture_ = withTransparentCorner(decodeXpm(d.picture));
-    createWindow(L"BUTTON", picture_.empty() ? BS_PUSHBUTTON : BS_OWNERDRAW, 0, parent, id);
-  }
+  using Win32ControlPeer::Win32ControlPeer;
 
   ~ButtonPeer() override {
     if (images_) ImageList_Destroy(images_);
@@ -343,6 +345,12 @@ class ButtonPeer final : public Win32ControlPeer {
   }
 
  protected:
+  void makeWindow(HWND parent, int id) override {
+    const ControlDef& d = control_.def();
+    if (!d.picture.empty()) picture_ = withTransparentCorner(decodeXpm(d.picture));
+    createWindow(L"BUTTON", picture_.empty() ? BS_PUSHBUTTON : BS_OWNERDRAW, 0, parent, id);
+  }
+
   bool reflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
     if (message == WM_COMMAND) {
       // A click from the mouse or the keyboard; buttons that act on the press have no click handler.
@@ -381,11 +389,11 @@ class ButtonPeer final : public Win32ControlPeer {
 
 class CheckBoxPeer final : public Win32ControlPeer {
  public:
-  CheckBoxPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    createWindow(L"BUTTON", BS_AUTOCHECKBOX, 0, parent, id);
-  }
+  using Win32ControlPeer::Win32ControlPeer;
 
  protected:
+  void makeWindow(HWND parent, int id) override { createWindow(L"BUTTON", BS_AUTOCHECKBOX, 0, parent, id); }
+
   void refresh(ControlProperty what) override {
     // No notification follows: the program's own setting is the framework's to announce.
     if (what == ControlProperty::Checked)
@@ -448,12 +456,7 @@ SYSTEMTIME systemTime(const LocalDateTime& d) {
 
 class DatePickerPeer final : public Win32ControlPeer {
  public:
-  DatePickerPeer(Control& control, Shared& shared, HWND parent, int id) : Win32ControlPeer(control, shared) {
-    // Date only, a drop-down month calendar, no up-down arrows, no check box, no typed text.
-    createWindow(DATETIMEPICK_CLASSW, DTS_LONGDATEFORMAT, 0, parent, id);
-    SYSTEMTIME range[2] = {systemTime({1601, 1, 1, 0, 0, 0}), systemTime({9999, 12, 31, 23, 59, 59})};
-    SendMessageW(hwnd_, DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
-  }
+  using Win32ControlPeer::Win32ControlPeer;
 
   void place(const RECT& bounds, HFONT font, UINT dpi) override {
     Win32ControlPeer::place(bounds, font, dpi);
@@ -462,6 +465,13 @@ class DatePickerPeer final : public Win32ControlPeer {
   }
 
  protected:
+  void makeWindow(HWND parent, int id) override {
+    // Date only, a drop-down month calendar, no up-down arrows, no check box, no typed text.
+    createWindow(DATETIMEPICK_CLASSW, DTS_LONGDATEFORMAT, 0, parent, id);
+    SYSTEMTIME range[2] = {systemTime({1601, 1, 1, 0, 0, 0}), systemTime({9999, 12, 31, 23, 59, 59})};
+    SendMessageW(hwnd_, DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
+  }
+
   void refresh(ControlProperty what) override {
     if (what != ControlProperty::Date || control_.date().year == 0) return;
     // Set without a notification; the program refreshes what depends on the date itself.
@@ -526,7 +536,7 @@ class DatePickerPeer final : public Win32ControlPeer {
 
 // ---- What every control shares ------------------------------------------------------------------
 
-std::unique_ptr<Win32ControlPeer> Win32ControlPeer::make(Control& control, Shared& shared, HWND parent, int id) {
+std::unique_ptr<Win32ControlPeer> Win32ControlPeer::make(Control& control, Shared& shared) {
   static const bool registered = [] {
     registerClass(kLabelClass, ownClassProcedure, CS_DBLCLKS);
     registerClass(kPanelClass, ownClassProcedure, 0);
@@ -537,19 +547,25 @@ std::unique_ptr<Win32ControlPeer> Win32ControlPeer::make(Control& control, Share
   const ControlDef& d = control.def();
   std::unique_ptr<Win32ControlPeer> peer;
   switch (d.kind) {
-    case ControlKind::Label: peer = std::make_unique<LabelPeer>(control, shared, parent, id); break;
-    case ControlKind::Edit: peer = std::make_unique<EditPeer>(control, shared, parent, id); break;
-    case ControlKind::Memo: peer = std::make_unique<MemoPeer>(control, shared, parent, id); break;
-    case ControlKind::Panel: peer = std::make_unique<PanelPeer>(control, shared, parent, id); break;
-    case ControlKind::ComboBox: peer = std::make_unique<ComboBoxPeer>(control, shared, parent, id); break;
+    case ControlKind::Label: peer = std::make_unique<LabelPeer>(control, shared); break;
+    case ControlKind::Edit: peer = std::make_unique<EditPeer>(control, shared); break;
+    case ControlKind::Memo: peer = std::make_unique<MemoPeer>(control, shared); break;
+    case ControlKind::Panel: peer = std::make_unique<PanelPeer>(control, shared); break;
+    case ControlKind::ComboBox: peer = std::make_unique<ComboBoxPeer>(control, shared); break;
     case ControlKind::Button:
-    case ControlKind::BitButton: peer = std::make_unique<ButtonPeer>(control, shared, parent, id); break;
-    case ControlKind::CheckBox: peer = std::make_unique<CheckBoxPeer>(control, shared, parent, id); break;
-    case ControlKind::DatePicker: peer = std::make_unique<DatePickerPeer>(control, shared, parent, id); break;
+    case ControlKind::BitButton: peer = std::make_unique<ButtonPeer>(control, shared); break;
+    case ControlKind::CheckBox: peer = std::make_unique<CheckBoxPeer>(control, shared); break;
+    case ControlKind::DatePicker: peer = std::make_unique<DatePickerPeer>(control, shared); break;
   }
-  if (d.hint) shared.addHint(peer->hwnd_, d.hint);
-  for (ControlProperty p : kAllProperties) peer->update(p);
   return peer;
+}
+
+void Win32ControlPeer::create(HWND parent, int id, const RECT& bounds, HFONT font, UINT dpi) {
+  makeWindow(parent, id);
+  // The font before the text, so that a long text is laid out once, in the font it shows in.
+  place(bounds, font, dpi);
+  if (control_.def().hint) shared_.addHint(hwnd_, control_.def().hint);
+  for (ControlProperty p : kAllProperties) update(p);
 }
 
 Win32ControlPeer::~Win32ControlPeer() {
@@ -633,6 +649,7 @@ LRESULT Win32ControlPeer::defaultHandling(UINT message, WPARAM wParam, LPARAM lP
 }
 
 void Win32ControlPeer::update(ControlProperty what) {
+  if (!hwnd_) return;  // the window, once made, shows the control's state as it is then
   switch (what) {
     case ControlProperty::Enabled:
       EnableWindow(hwnd_, control_.enabled());

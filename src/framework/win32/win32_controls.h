@@ -18,17 +18,23 @@ constexpr bool needsWindow(const ControlDef& d) { return d.visible || d.kind != 
 // Keyboard focus goes to these kinds only; the definition's tab stops among them take Tab.
 constexpr bool focusable(const ControlDef& d) { return d.kind != ControlKind::Label && d.kind != ControlKind::Panel; }
 
+// A control's peer exists as long as its form's; its window only once the form's window is made
+// (see Win32FormPeer). Until then the control alone holds its state, and the window shows all of
+// it when it is made.
 class Win32ControlPeer : public ControlPeer {
  public:
-  // Makes the window for one control under `parent` (the form or a panel), with child id `id`,
-  // already showing the control's state and forwarding the user's input to it.
-  static std::unique_ptr<Win32ControlPeer> make(Control& control, Shared& shared, HWND parent, int id);
+  static std::unique_ptr<Win32ControlPeer> make(Control& control, Shared& shared);
 
+  Win32ControlPeer(Control& control, Shared& shared) : control_(control), shared_(shared) {}
   ~Win32ControlPeer() override;
   Win32ControlPeer(const Win32ControlPeer&) = delete;
   Win32ControlPeer& operator=(const Win32ControlPeer&) = delete;
 
   HWND hwnd() const { return hwnd_; }
+
+  // Makes the window under `parent` (the form or a panel), with child id `id`, at `bounds` in the
+  // window's font at `dpi`, showing the control's state and forwarding the user's input to it.
+  void create(HWND parent, int id, const RECT& bounds, HFONT font, UINT dpi);
 
   void update(ControlProperty what) override;
 
@@ -43,8 +49,8 @@ class Win32ControlPeer : public ControlPeer {
   static Win32ControlPeer* of(HWND window);
 
  protected:
-  Win32ControlPeer(Control& control, Shared& shared) : control_(control), shared_(shared) {}
-
+  // The kind's window, made with createWindow, and what it needs before it is placed.
+  virtual void makeWindow(HWND parent, int id) = 0;
   // Creates the window; standard classes are subclassed so that presses reach the control.
   void createWindow(const wchar_t* windowClass, DWORD style, DWORD exStyle, HWND parent, int id);
 

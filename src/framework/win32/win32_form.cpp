@@ -45,17 +45,30 @@ Win32FormPeer::Win32FormPeer(Form& form, Shared& shared)
     : form_(form), shared_(shared), style_(styleFor(form.def())), exStyle_(exStyleFor(form.def())) {
   static const bool registered = (registerClass(kFormClass, windowProcedure, 0), true);
   (void)registered;
-
-  const FormDef& def = form.def();
-  // Made at its designed place with no size, then sized for the DPI of the monitor it is on.
-  hwnd_ = CreateWindowExW(exStyle_, kFormClass, widen(form.caption()).c_str(), style_, def.left, def.top, 0, 0, nullptr,
-                          nullptr, shared.instance(), this);
-  if (!hwnd_) throw Error("ウィンドウを作成できません");
-  if (!shared.mainWindow) shared.mainWindow = hwnd_;
   if (!shared.application) shared.application = &form.application();
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shared.bigIcon()));
+  const auto& controls = form.def().controls;
+  for (std::size_t i = 0; i < controls.size(); ++i)
+    controls_.push_back(needsWindow(controls[i]) ? Win32ControlPeer::make(form.control(static_cast<int>(i)), shared)
+                                                 : nullptr);
+}
+
+HWND Win32FormPeer::window() {
+  if (!hwnd_) makeWindow();
+  return hwnd_;
+}
+
+void Win32FormPeer::makeWindow() {
+  const FormDef& def = form_.def();
+  // Made at its designed place with no size, then sized for the DPI of the monitor it is on;
+  // top-most from the start when it is to stay on top.
+  const DWORD exStyle = exStyle_ | (form_.stayOnTop() ? WS_EX_TOPMOST : 0);
+  CreateWindowExW(exStyle, kFormClass, widen(form_.caption()).c_str(), style_, def.left, def.top, 0, 0, nullptr,
+                  nullptr, shared_.instance(), this);
+  if (!hwnd_) throw Error("ウィンドウを作成できません");
+  if (&form_ == form_.application().mainForm()) shared_.mainWindow = hwnd_;
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shared_.bigIcon()));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
-               reinterpret_cast<LPARAM>(shared.smallIcon() ? shared.smallIcon() : shared.bigIcon()));
+               reinterpret_cast<LPARAM>(shared_.smallIcon() ? shared_.smallIcon() : shared_.bigIcon()));
 
   dpi_ = GetDpiForWindow(hwnd_);
   if (dpi_ == 0) dpi_ = kDesignDpi;
@@ -63,15 +76,11 @@ Win32FormPeer::Win32FormPeer(Form& form, Shared& shared)
   sizeClientAsDesigned();
   GetWindowRect(hwnd_, &restored_);
 
-  for (int i = 0; i < static_cast<int>(def.controls.size()); ++i) {
-    const ControlDef& c = def.controls[static_cast<std::size_t>(i)];
-    if (!needsWindow(c)) {
-      controls_.push_back(nullptr);
-      continue;
-    }
-    const HWND parent = c.parent < 0 ? hwnd_ : nativeControl(c.parent)->hwnd();
-    controls_.push_back(Win32ControlPeer::make(form.control(i), shared, parent, kFirstControlId + i));
-    controls_.back()->place(boundsOf(i), font_, dpi_);
+  for (int i = 0; i < static_cast<int>(controls_.size()); ++i) {
+    Win32ControlPeer* control = nativeControl(i);
+    if (!control) continue;
+    const int parent = def.controls[static_cast<std::size_t>(i)].parent;
+    control->create(parent < 0 ? hwnd_ : nativeControl(parent)->hwnd(), kFirstControlId + i, boundsOf(i), font_, dpi_);
   }
 }
 
@@ -131,7 +140,7 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Controls aligned to the client area follow the window.
       for (std::size_t i = 0; i < controls_.size(); ++i) {
         const ControlDef& c = form_.def().controls[i];
-        if (controls_[i] && c.align == Align::Client && c.parent < 0)
+        if (controls_[i] && controls_[i]->hwnd() && c.align == Align::Client && c.parent < 0)
           controls_[i]->place(boundsOf(static_cast<int>(i)), font_, dpi_);
       }
       return 0;
@@ -159,7 +168,7 @@ void Win32FormPeer::useDpi(UINT dpi) {
   font_ = fontFor(form_.def().font, dpi_);
   if (form_.def().border != BorderStyle::Sizeable) sizeClientAsDesigned();
   for (std::size_t i = 0; i < controls_.size(); ++i)
-    if (controls_[i]) controls_[i]->place(boundsOf(static_cast<int>(i)), font_, dpi_);
+    if (controls_[i] && controls_[i]->hwnd()) controls_[i]->place(boundsOf(static_cast<int>(i)), font_, dpi_);
   if (previous) DeleteObject(previous);
 }
 
@@ -189,11 +198,14 @@ RECT Win32FormPeer::boundsOf(int index) const {
   return {scaled(c.left, dpi_), scaled(c.top, dpi_), scaled(c.left + c.width, dpi_), scaled(c.top + c.height, dpi_)};
 }
 
-void Win32FormPeer::setCaption(const std::string& caption) { SetWindowTextW(hwnd_, widen(caption).c_str()); }
+void Win32FormPeer::setCaption(const std::string& caption) {
+  if (hwnd_) SetWindowTextW(hwnd_, widen(caption).c_str());
+}
 
-// Top-most or not without moving, sizing or activating the window; called before the first show,
-// so a stay-on-top window is top-most from the start. A window that is not top-most gets no call.
+// Top-most or not without moving, sizing or activating the window. A window not made yet is made
+// top-most or not as the form says then.
 void Win32FormPeer::setStayOnTop(bool on) {
+  if (!hwnd_) return;
   const bool now = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST;
   if (on == now) return;
   SetWindowPos(hwnd_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -201,9 +213,10 @@ void Win32FormPeer::setStayOnTop(bool on) {
 
 void Win32FormPeer::setVisible(bool visible) {
   if (!visible) {
-    ShowWindow(hwnd_, SW_HIDE);
+    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
     return;
   }
+  window();
   placeBeforeShow();
   // Moved to a monitor of another DPI while hidden: Windows may not have told it yet.
   if (const UINT dpi = GetDpiForWindow(hwnd_); dpi && dpi != dpi_) useDpi(dpi);
@@ -237,22 +250,25 @@ void Win32FormPeer::placeBeforeShow() {
 }
 
 void Win32FormPeer::bringToFront() {
+  if (!hwnd_) return;  // never shown: nothing to bring
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   SetForegroundWindow(hwnd_);
 }
 
-WindowId Win32FormPeer::windowId() { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(hwnd_)); }
+WindowId Win32FormPeer::windowId() { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window())); }
 
-// While minimised, the window's place is where it will come back to.
+// While minimised, the window's place is where it will come back to. Its size depends on the
+// monitor's DPI, so a window not made yet is made to answer.
 Rect Win32FormPeer::outerBounds() const {
+  const HWND hwnd = const_cast<Win32FormPeer*>(this)->window();
   RECT r = restored_;
-  if (!IsIconic(hwnd_)) GetWindowRect(hwnd_, &r);
+  if (!IsIconic(hwnd)) GetWindowRect(hwnd, &r);
   return {r.left, r.top, width(r), height(r)};
 }
 
 void Win32FormPeer::moveTo(int left, int top) {
   moved_ = true;
-  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32FormPeer::appendTabStops(int parent, std::vector<HWND>& order) const {

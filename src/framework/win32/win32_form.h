@@ -1,5 +1,7 @@
 // A window built from its definition: a top-level window with the definition's controls, every
-// designed pixel scaled to the window's DPI.
+// designed pixel scaled to the window's DPI. The window and its controls are made when first
+// needed (shown, asked for its handle or its place), so that windows the program creates hidden
+// cost nothing at start-up; until then the form and its controls hold all there is to show.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +25,7 @@ class Win32FormPeer final : public FormPeer {
   // The peer of one of our top-level windows, or null for any other window.
   static Win32FormPeer* of(HWND window);
 
+  // Null until the window is made.
   HWND hwnd() const { return hwnd_; }
   // The control's own peer, or null for a control without a window.
   Win32ControlPeer* nativeControl(int index) const { return controls_.at(static_cast<std::size_t>(index)).get(); }
@@ -42,6 +45,9 @@ class Win32FormPeer final : public FormPeer {
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // Makes the window and its controls if they are not made yet; returns the window.
+  HWND window();
+  void makeWindow();
   void useDpi(UINT dpi);
   void sizeClientAsDesigned();
   RECT boundsOf(int index) const;

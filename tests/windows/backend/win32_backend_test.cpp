@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/win32/win32_shared.h"
 #include "kelvado_.h"
 #include "platform/fake/fake_platform.h"
 #include "program.h"
@@ -34,6 +35,20 @@ Rect boundsIn(HWND w) {
   GetWindowRect(w, &r);
   MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The program's top-level windows that exist, shown or not.
+int formWindows() {
+  int count = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM count) -> BOOL {
+        wchar_t name[32] = {};
+        if (GetClassNameW(window, name, 32) && std::wcscmp(name, win32::kFormClass) == 0) ++*reinterpret_cast<int*>(count);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
 }
 
 LOGFONTW fontOf(HWND w) {
@@ -81,6 +96,16 @@ TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
     EXPECT_EQ(font.lfHeight, -12) << i;
   }
   EXPECT_EQ(program.state.Form1Handle, f.handle());
+}
+
+// Start-up pays for the main window only: the dialog's and the help window's are made at their
+// first show, before their show handlers record them.
+TEST_F(Win32Program, HiddenWindowsAreMadeWhenFirstShown) {
+  EXPECT_EQ(formWindows(), 1);
+  program.Form3->show();
+  EXPECT_EQ(formWindows(), 2);
+  EXPECT_EQ(program.state.Form3Handle, program.Form3->handle());
+  EXPECT_TRUE(IsWindowVisible(windowOf(*program.Form3)));
 }
 
 TEST_F(Win32Program, TheDialogIsCentredTheHelpWindowSizeable) {
@@ -209,6 +234,30 @@ TEST(Win32Forms, AStayOnTopWindowIsTopMostBeforeItIsFirstShown) {
   form.create();
   EXPECT_FALSE(IsWindowVisible(windowOf(form)));
   EXPECT_TRUE(exStyleOf(windowOf(form)) & WS_EX_TOPMOST);
+}
+
+constexpr ControlDef kHeldControls[] = {
+    {.kind = ControlKind::CheckBox, .name = "Tick", .width = 17, .height = 20},
+    {.kind = ControlKind::Memo, .name = "Note", .top = 20, .width = 50, .height = 40, .readOnly = true},
+};
+constexpr FormDef kHeld{.name = "Held", .caption = "隠", .clientWidth = 50, .clientHeight = 60, .controls = kHeldControls};
+
+TEST(Win32Forms, AWindowMadeAtItsFirstShowShowsWhatWasSetBefore) {
+  win32::Win32Backend backend;
+  Application app{backend};
+  Form form{app, kHeld};
+  form.create();
+  form.setCaption("設定");
+  form.setStayOnTop(true);
+  form.control(0).setChecked(true);
+  form.control(1).setText("一行目\n二行目");
+  EXPECT_EQ(formWindows(), 0);
+  form.show();
+  ASSERT_EQ(formWindows(), 1);
+  EXPECT_EQ(textOf(windowOf(form)), "設定");
+  EXPECT_TRUE(exStyleOf(windowOf(form)) & WS_EX_TOPMOST);
+  EXPECT_EQ(SendMessageW(win32::Win32Backend::controlWindow(form, 0), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(textOf(win32::Win32Backend::controlWindow(form, 1)), "一行目\n二行目");
 }
 
 // What the person saw in the real box, read from its windows before Escape answered it.
