@@ -79,9 +79,18 @@ HWND foreignWindow() {
   return window;
 }
 
+// Wine's own clipboard manager opens the clipboard now and then, as other programs may.
+bool openClipboard(HWND owner) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 std::string clipboardText() {
   std::string text;
-  if (!OpenClipboard(nullptr)) return "(clipboard busy)";
+  if (!openClipboard(nullptr)) return "(clipboard busy)";
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     text = narrow(static_cast<const wchar_t*>(GlobalLock(data)));
     GlobalUnlock(data);
@@ -126,7 +135,7 @@ TEST(Win32Platform, SendsCtrlVInItsOrderToTheFocusedWindow) {
 TEST(Win32Platform, PutsUnicodeTextOnTheClipboardEvenWhenItWasBusyForAMoment) {
   const auto platform = makeWin32Platform();
   const UINT otherFormat = RegisterClipboardFormatW(L"KelvadoTestFormat");
-  ASSERT_TRUE(OpenClipboard(nullptr));
+  ASSERT_TRUE(openClipboard(nullptr));
   EmptyClipboard();
   SetClipboardData(otherFormat, GlobalAlloc(GMEM_MOVEABLE, 4));
   CloseClipboard();
@@ -139,7 +148,7 @@ TEST(Win32Platform, PutsUnicodeTextOnTheClipboardEvenWhenItWasBusyForAMoment) {
   HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([opened] {
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    OpenClipboard(window);
+    openClipboard(window);
     SetEvent(opened);
     Sleep(50);
     CloseClipboard();
