@@ -29,7 +29,7 @@ struct Shown {
   Rect bounds;       // in its parent's client area
   bool visible = false;
   bool enabled = false;
-  std::string hint;  // empty when it has none
+  std::string hint;              // empty when it has none
   std::uint32_t background = 0;  // 0xRRGGBB behind the control's text
 
   std::vector<std::string> items;  // lists

@@ -24,8 +24,14 @@ constexpr ControlDef kControls[] = {
 
 constexpr TimerDef kTimers[] = {{.name = "Tock"}};
 
-constexpr FormDef kForm{.name = "QtForm", .caption = "試験", .clientWidth = 130, .clientHeight = 30,
-                        .border = BorderStyle::Single, .scaled = false, .controls = kControls, .timers = kTimers};
+constexpr FormDef kForm{.name = "QtForm",
+                        .caption = "試験",
+                        .clientWidth = 130,
+                        .clientHeight = 30,
+                        .border = BorderStyle::Single,
+                        .scaled = false,
+                        .controls = kControls,
+                        .timers = kTimers};
 
 class QtControls : public ::testing::Test {
  protected:

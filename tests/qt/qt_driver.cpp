@@ -48,7 +48,10 @@ class QtDriver final : public BackendDriver {
     backend_.setModalHook([answer](QMessageBox& box) {
       const QtShownBox qt = describe(box);
       ShownBox shown{qt.icon == QMessageBox::Critical ? MessageKind::Error : MessageKind::Information,
-                     str(qt.caption), str(qt.text), {}, qt.okIsDefaultAndEscape};
+                     str(qt.caption),
+                     str(qt.text),
+                     {},
+                     qt.okIsDefaultAndEscape};
       for (const QString& b : qt.buttons) shown.buttons.push_back(str(b));
       answer(shown);
     });

@@ -18,10 +18,9 @@ namespace {
 // The window property that leads from a control's window to its peer.
 constexpr const wchar_t* kPeerProperty = L"KelvadoControl";
 
-constexpr ControlProperty kAllProperties[] = {ControlProperty::Text,     ControlProperty::Color,
-                                              ControlProperty::FontColor, ControlProperty::Checked,
-                                              ControlProperty::ItemIndex, ControlProperty::Date,
-                                              ControlProperty::Enabled};
+constexpr ControlProperty kAllProperties[] = {
+    ControlProperty::Text,      ControlProperty::Color, ControlProperty::FontColor, ControlProperty::Checked,
+    ControlProperty::ItemIndex, ControlProperty::Date,  ControlProperty::Enabled};
 
 std::optional<MouseButton> pressedButton(UINT message) {
   switch (message) {
@@ -87,8 +86,7 @@ class OwnDrawnPeer : public Win32ControlPeer {
         font_ = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(lParam)) InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
-      case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+      case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
@@ -96,16 +94,10 @@ class OwnDrawnPeer : public Win32ControlPeer {
         EndPaint(hwnd_, &ps);
         return 0;
       }
-      case WM_PRINTCLIENT:
-        paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-      case WM_ERASEBKGND:
-        return 1;  // painting covers all of it
-      case WM_ENABLE:
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        return 0;
-      default:
-        return defaultHandling(message, wParam, lParam);
+      case WM_PRINTCLIENT: paint(reinterpret_cast<HDC>(wParam)); return 0;
+      case WM_ERASEBKGND: return 1;  // painting covers all of it
+      case WM_ENABLE: InvalidateRect(hwnd_, nullptr, FALSE); return 0;
+      default: return defaultHandling(message, wParam, lParam);
     }
   }
 };
@@ -156,9 +148,7 @@ class LabelPeer final : public OwnDrawnPeer {
         armed_ = true;
         SetCapture(hwnd_);  // so that the release comes back here
         return 0;
-      case WM_LBUTTONDBLCLK:
-        armed_ = false;
-        return 0;
+      case WM_LBUTTONDBLCLK: armed_ = false; return 0;
       case WM_LBUTTONUP: {
         RECT r;
         GetClientRect(hwnd_, &r);
@@ -168,11 +158,8 @@ class LabelPeer final : public OwnDrawnPeer {
         if (click) control_.userClick();
         return 0;
       }
-      case WM_CAPTURECHANGED:
-        armed_ = false;
-        return 0;
-      default:
-        return OwnDrawnPeer::handle(message, wParam, lParam);
+      case WM_CAPTURECHANGED: armed_ = false; return 0;
+      default: return OwnDrawnPeer::handle(message, wParam, lParam);
     }
   }
 
@@ -374,8 +361,8 @@ class ButtonPeer final : public Win32ControlPeer {
     int width = 0, height = 0;
     if (images_ && ImageList_GetIconSize(images_, &width, &height)) {
       const int shift = pushed ? 1 : 0;
-      ImageList_Draw(images_, (item.itemState & ODS_DISABLED) ? 1 : 0, item.hDC,
-                     (r.left + r.right - width) / 2 + shift, (r.top + r.bottom - height) / 2 + shift, ILD_TRANSPARENT);
+      ImageList_Draw(images_, (item.itemState & ODS_DISABLED) ? 1 : 0, item.hDC, (r.left + r.right - width) / 2 + shift,
+                     (r.top + r.bottom - height) / 2 + shift, ILD_TRANSPARENT);
     }
     if (item.itemState & ODS_FOCUS) {
       InflateRect(&r, -scaled(4, dpi_), -scaled(4, dpi_));
@@ -581,9 +568,9 @@ void Win32ControlPeer::createWindow(const wchar_t* windowClass, DWORD style, DWO
   style |= WS_CHILD | (d.visible ? WS_VISIBLE : 0) | (focusable(d) && d.tabStop ? WS_TABSTOP : 0);
   const bool ownClass = windowClass == kLabelClass || windowClass == kPanelClass;
   // Our own classes meet their peer in WM_NCCREATE; standard ones get it afterwards.
-  hwnd_ = CreateWindowExW(exStyle, windowClass, L"", style, 0, 0, 0, 0, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), shared_.instance(),
-                          ownClass ? this : nullptr);
+  hwnd_ =
+      CreateWindowExW(exStyle, windowClass, L"", style, 0, 0, 0, 0, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), shared_.instance(), ownClass ? this : nullptr);
   if (!hwnd_) {
     const bool picker = d.kind == ControlKind::DatePicker;
     throw Error(picker ? kNeedsCommonControls : "コントロールを作成できません");
@@ -644,26 +631,20 @@ LRESULT Win32ControlPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Win32ControlPeer::defaultHandling(UINT message, WPARAM wParam, LPARAM lParam) {
-  return subclassed_ ? DefSubclassProc(hwnd_, message, wParam, lParam)
-                     : DefWindowProcW(hwnd_, message, wParam, lParam);
+  return subclassed_ ? DefSubclassProc(hwnd_, message, wParam, lParam) : DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 void Win32ControlPeer::update(ControlProperty what) {
   if (!hwnd_) return;  // the window, once made, shows the control's state as it is then
   switch (what) {
-    case ControlProperty::Enabled:
-      EnableWindow(hwnd_, control_.enabled());
-      break;
+    case ControlProperty::Enabled: EnableWindow(hwnd_, control_.enabled()); break;
     case ControlProperty::Color:
       if (brush_) DeleteObject(brush_);
       brush_ = CreateSolidBrush(background());
       InvalidateRect(hwnd_, nullptr, TRUE);
       break;
-    case ControlProperty::FontColor:
-      InvalidateRect(hwnd_, nullptr, TRUE);
-      break;
-    default:
-      refresh(what);
+    case ControlProperty::FontColor: InvalidateRect(hwnd_, nullptr, TRUE); break;
+    default: refresh(what);
   }
 }
 
@@ -698,8 +679,7 @@ bool Win32ControlPeer::reflected(UINT message, WPARAM wParam, LPARAM, LRESULT& r
       result = reinterpret_cast<LRESULT>(brush_);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

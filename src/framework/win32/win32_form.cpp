@@ -122,8 +122,7 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // and ends the program, any other window hides.
       form_.userClose();
       return 0;
-    case WM_QUERYENDSESSION:
-      return TRUE;
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
       // The session really ends (it was not cancelled): the main window saves as a close would.
       if (wParam && hwnd_ == shared_.mainWindow && shared_.endSession) shared_.endSession();
@@ -154,8 +153,7 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       useDpi(HIWORD(wParam));
       return 0;
     }
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

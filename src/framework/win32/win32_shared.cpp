@@ -70,8 +70,8 @@ void Shared::addHint(HWND control, const std::string& hint) {
     // Top-most, so that it shows above a window that stays on top; owned by none of the windows,
     // so that it lives as long as the backend.
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                               instance_, nullptr);
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_,
+                               nullptr);
     if (!tooltip_) return;
     SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, kHintWakeUpMs);
     SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, kHintDurationMs);

@@ -12,10 +12,10 @@
 #include "kelvado_.h"
 #include "platform/fake/fake_platform.h"
 #include "program.h"
-#include "settings/fake/memory_file_store.h"
-#include "win32/wide_text.h"
 #include "setei.h"
+#include "settings/fake/memory_file_store.h"
 #include "vajhel.h"
+#include "win32/wide_text.h"
 #include "win32_driver.h"
 
 namespace kelvado::testing {
@@ -44,7 +44,8 @@ int formWindows() {
       GetCurrentThreadId(),
       [](HWND window, LPARAM count) -> BOOL {
         wchar_t name[32] = {};
-        if (GetClassNameW(window, name, 32) && std::wcscmp(name, win32::kFormClass) == 0) ++*reinterpret_cast<int*>(count);
+        if (GetClassNameW(window, name, 32) && std::wcscmp(name, win32::kFormClass) == 0)
+          ++*reinterpret_cast<int*>(count);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&count));
@@ -240,7 +241,8 @@ constexpr ControlDef kHeldControls[] = {
     {.kind = ControlKind::CheckBox, .name = "Tick", .width = 17, .height = 20},
     {.kind = ControlKind::Memo, .name = "Note", .top = 20, .width = 50, .height = 40, .readOnly = true},
 };
-constexpr FormDef kHeld{.name = "Held", .caption = "隠", .clientWidth = 50, .clientHeight = 60, .controls = kHeldControls};
+constexpr FormDef kHeld{
+    .name = "Held", .caption = "隠", .clientWidth = 50, .clientHeight = 60, .controls = kHeldControls};
 
 TEST(Win32Forms, AWindowMadeAtItsFirstShowShowsWhatWasSetBefore) {
   win32::Win32Backend backend;

@@ -112,7 +112,10 @@ class Win32Driver final : public BackendDriver {
   void answerModalBoxes(std::function<void(const ShownBox&)> answer) override {
     backend_.setModalHook([answer](const win32::ModalBox& box) {
       ShownBox shown{(box.type & MB_ICONMASK) == MB_ICONSTOP ? MessageKind::Error : MessageKind::Information,
-                     win32::narrow(box.caption), win32::narrow(box.text), {}, false};
+                     win32::narrow(box.caption),
+                     win32::narrow(box.text),
+                     {},
+                     false};
       if ((box.type & MB_TYPEMASK) == MB_OK) {
         shown.buttons = {"OK"};
         shown.okIsDefaultAndEscape = true;
@@ -185,9 +188,7 @@ class Win32Driver final : public BackendDriver {
         s.verticalBar = GetScrollBarInfo(w, OBJID_VSCROLL, &bar) && !(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
         break;
       }
-      case ControlKind::CheckBox:
-        s.checked = SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        break;
+      case ControlKind::CheckBox: s.checked = SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED; break;
       case ControlKind::DatePicker: {
         s.date = shownDate(w);
         SYSTEMTIME range[2] = {};
@@ -197,8 +198,7 @@ class Win32Driver final : public BackendDriver {
         s.dropDownCalendar = !(style & DTS_UPDOWN);
         break;
       }
-      default:
-        break;
+      default: break;
     }
     return s;
   }

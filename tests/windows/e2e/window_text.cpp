@@ -6,9 +6,9 @@
 // Finds the first visible top-level window of that class or with that exact title and prints
 // its title, or with CHILD_CLASS the texts of all its descendants of that class, one after the
 // other, each ended by a line break. Windows line ends become "\n". Exit 1: no such window.
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <string>
