@@ -2,7 +2,12 @@
 // main window whose caption and only label are the date text, built with the same toolchain.
 // The label draws its text, so the fonts are loaded, as for any window that shows text.
 //   floor_win32 TEXT
+// Built a second time as floor_win32_controls, with the themed common controls (the manifest
+// and InitCommonControlsEx for the date classes): what any program with a date picker loads.
 #include <windows.h>
+#ifdef KELVADO_FLOOR_COMMON_CONTROLS
+#include <commctrl.h>
+#endif
 
 namespace {
 
@@ -17,6 +22,10 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR title, int) {
+#ifdef KELVADO_FLOOR_COMMON_CONTROLS
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES};
+  InitCommonControlsEx(&controls);
+#endif
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = windowProc;
   windowClass.hInstance = instance;
