@@ -78,6 +78,14 @@ struct FormDef {
   std::span<const TimerDef> timers{};
 };
 
+// A hidden edit only holds text for the program, which the core keeps: a backend makes no
+// native control for it.
+constexpr bool needsNativeControl(const ControlDef& d) { return d.visible || d.kind != ControlKind::Edit; }
+
+// Hints appear after the pointer has rested this long over a control, and go after the second.
+inline constexpr int kHintWakeUpMs = 500;
+inline constexpr int kHintDurationMs = 2500;
+
 // Lets a window's definition prove at compile time that its id enum matches its table.
 template <std::size_t N>
 constexpr bool namesMatch(const ControlDef (&controls)[N], std::span<const std::string_view> names) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "framework/date_formats.h"
 #include "rig.h"
 
 namespace kelvado::testing {
@@ -123,6 +124,22 @@ TEST(MainWindow, ClosingTheOtherWindowsHidesThemAndClosingTheMainWindowEndsTheLo
   rig.form1().userClose();
   EXPECT_TRUE(rig.program.app.terminated());
   EXPECT_FALSE(rig.backend.loopRunning);
+}
+
+// The date picker falls back to the desktop's long format without its weekday when the whole
+// does not fit; quoted text is kept as it is.
+TEST(DatePickerFormat, LosesTheWeekdayAndTheSeparatorsThatJoinedIt) {
+  const struct {
+    const char* format;
+    const char* without;
+  } cases[] = {
+      {"yyyy'年'M'月'd'日'dddd", "yyyy'年'M'月'd'日'"},
+      {"dddd, MMMM d, yyyy", "MMMM d, yyyy"},
+      {"ddd d MMM yyyy", "d MMM yyyy"},
+      {"d 'dddd' MMMM, dddd", "d 'dddd' MMMM"},
+      {"yyyy/MM/dd", "yyyy/MM/dd"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(withoutWeekday(c.format), c.without) << c.format;
 }
 
 }  // namespace

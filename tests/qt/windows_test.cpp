@@ -67,7 +67,7 @@ void expectBuiltFrom(const Form& form) {
   for (const ControlDef& d : form.def().controls) {
     SCOPED_TRACE(std::string(d.name));
     const QWidget* w = widgetOf(form, d.name);
-    ASSERT_EQ(w != nullptr, qt::needsWidget(d));
+    ASSERT_EQ(w != nullptr, needsNativeControl(d));
     if (!w) continue;
     const QRect expected(d.left, d.top, d.width, d.height);
     if (d.align == Align::Client)
@@ -265,13 +265,6 @@ TEST_F(QtProgramInFrames, OnlyTheMainWindowAsksAtStartTheOthersOnceWhenTheirSize
   help.setLeft(120);
   help.show();
   EXPECT_EQ(asked, (QStringList{"Form1", "Form2"}));
-}
-
-TEST(QtPlacement, AWindowMovesOntoAnotherMonitorAtTheSameOffsetAndInsideIt) {
-  const QRect left(0, 0, 1024, 768), right(1024, 0, 800, 600);
-  EXPECT_EQ(qt::moveOntoMonitor({100, 50, 474, 595}, left, right), QPoint(1124, 5));
-  EXPECT_EQ(qt::moveOntoMonitor({600, 100, 300, 200}, left, right), QPoint(1524, 100));
-  EXPECT_EQ(qt::moveOntoMonitor({1100, 10, 300, 200}, right, left), QPoint(76, 10));
 }
 
 }  // namespace

@@ -37,5 +37,13 @@ TEST(Placement, BringsBackOnlyTheAxisWhoseFarEdgeSticksOut) {
   }
 }
 
+// A window opened from a window on another monitor goes there, at the same offset, and inside it.
+TEST(Placement, AWindowMovesOntoAnotherMonitorAtTheSameOffsetAndInsideIt) {
+  const MonitorRect left{0, 0, 1024, 768}, right{1024, 0, 1824, 600};
+  EXPECT_EQ(moveOntoMonitor({100, 50, 474, 595}, left, right), (Rect{1124, 5, 474, 595}));
+  EXPECT_EQ(moveOntoMonitor({600, 100, 300, 200}, left, right), (Rect{1524, 100, 300, 200}));
+  EXPECT_EQ(moveOntoMonitor({1100, 10, 300, 200}, right, left), (Rect{76, 10, 300, 200}));
+}
+
 }  // namespace
 }  // namespace kelvado

@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/date_formats.h"
+
 namespace kelvado::qt {
 
 namespace {
@@ -252,29 +254,6 @@ class CheckBoxPeer final : public Peer<QCheckBox, QPalette::Window, QPalette::Wi
   }
 };
 
-// The weekday name, with the separator that joins it to the rest of a date format.
-QString withoutWeekday(const QString& format) {
-  const auto separator = [](QChar c) { return c == u',' || c == u' '; };
-  QString out;
-  bool quoted = false;
-  for (qsizetype i = 0; i < format.size();) {
-    qsizetype run = 0;
-    while (!quoted && i + run < format.size() && format[i + run] == u'd') ++run;
-    if (run >= 3) {
-      for (i += run; i < format.size() && separator(format[i]);) ++i;
-      continue;
-    }
-    if (run == 0) {
-      if (format[i] == u'\'') quoted = !quoted;
-      run = 1;
-    }
-    out += format.mid(i, run);
-    i += run;
-  }
-  while (!out.isEmpty() && separator(out.back())) out.chop(1);
-  return out;
-}
-
 class DatePickerPeer final : public Peer<QDateEdit, QPalette::Base, QPalette::Text> {
  public:
   DatePickerPeer(Control& control, QWidget* parent, double scale) : Peer(control, parent, scale) {
@@ -314,7 +293,7 @@ class DatePickerPeer final : public Peer<QDateEdit, QPalette::Base, QPalette::Te
     QString shortFormat = loc.dateFormat(QLocale::ShortFormat);
     if (!shortFormat.contains(u"yyyy")) shortFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
     const QString longFormat = loc.dateFormat(QLocale::LongFormat);
-    for (const QString& format : {longFormat, withoutWeekday(longFormat)}) {
+    for (const QString& format : {longFormat, QString::fromStdString(withoutWeekday(longFormat.toStdString()))}) {
       int widest = 0;
       // The 28th of each month of 2000 covers every month name and every weekday name.
       for (int month = 1; month <= 12; ++month)

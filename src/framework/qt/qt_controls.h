@@ -12,10 +12,6 @@ class QWidget;
 
 namespace kelvado::qt {
 
-// Hints appear after the pointer has rested this long and disappear after the second delay.
-inline constexpr int kHintWakeUpMs = 500;
-inline constexpr int kHintDurationMs = 2500;
-
 // $00BBGGRR, or a system colour (top bit set, low byte the system colour's index), as this
 // desktop's palette has it in the given colour group.
 QColor toQColor(TColor color, QPalette::ColorGroup group = QPalette::Active);
@@ -32,10 +28,6 @@ struct BuiltControl {
   QWidget* widget;    // owned by its Qt parent
   ControlPeer* peer;  // the same object as widget
 };
-
-// A hidden edit only holds text for the program, which the core keeps: a widget would cost a
-// text layout at start for nothing.
-constexpr bool needsWidget(const ControlDef& d) { return d.visible || d.kind != ControlKind::Edit; }
 
 // Makes the widget for one control under `parent`, at its place multiplied by `scale`, already
 // showing the control's state and forwarding the user's input to it.

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "framework/qt/qt_controls.h"
+#include "placement.h"
 
 namespace kelvado::qt {
 
@@ -117,7 +118,7 @@ QtFormPeer::QtFormPeer(Form& form, Frames& frames)
   std::vector<std::pair<int, QWidget*>> tabStops;
   for (int i = 0; i < static_cast<int>(def.controls.size()); ++i) {
     const ControlDef& c = def.controls[static_cast<std::size_t>(i)];
-    if (!needsWidget(c)) {
+    if (!needsNativeControl(c)) {
       widgets.push_back(nullptr);
       controls_.push_back(nullptr);
       continue;
@@ -177,7 +178,11 @@ void QtFormPeer::placeBeforeShow() {
   const QWidget* active = QApplication::activeWindow();
   const QScreen* here = QGuiApplication::screenAt(bounds.center());
   if (!active || active == window_.get() || !here || active->screen() == here) return;
-  window_->move(moveOntoMonitor(bounds, here->geometry(), active->screen()->geometry()));
+  const auto monitor = [](const QRect& g) {
+    return MonitorRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  };
+  const Rect moved = moveOntoMonitor(outer, monitor(here->geometry()), monitor(active->screen()->geometry()));
+  window_->move(moved.left, moved.top);
 }
 
 void QtFormPeer::bringToFront() {
@@ -206,12 +211,5 @@ QMargins QtFormPeer::frameBeforeShow() const {
 }
 
 void QtFormPeer::moveTo(int left, int top) { window_->move(left, top); }
-
-QPoint moveOntoMonitor(const QRect& outer, const QRect& from, const QRect& to) {
-  const int left = to.left() + (outer.left() - from.left());
-  const int top = to.top() + (outer.top() - from.top());
-  return {std::min(left, to.left() + to.width() - outer.width()),
-          std::min(top, to.top() + to.height() - outer.height())};
-}
 
 }  // namespace kelvado::qt

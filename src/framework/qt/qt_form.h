@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QMargins>
-#include <QPoint>
 #include <QRect>
 #include <functional>
 #include <memory>
@@ -58,10 +57,5 @@ class QtFormPeer final : public FormPeer {
   mutable bool frameAnswered_ = false;
   mutable std::optional<QMargins> answeredFrame_;
 };
-
-// Where a window at `outer` on monitor `from` goes on monitor `to`: at the same offset from the
-// monitor's left and top edges, then pulled left and up until its right and bottom edges are on
-// the monitor.
-QPoint moveOntoMonitor(const QRect& outer, const QRect& from, const QRect& to);
 
 }  // namespace kelvado::qt

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "framework/date_formats.h"
 #include "framework/win32/win32_pictures.h"
 #include "win32/wide_text.h"
 
@@ -397,30 +398,6 @@ class CheckBoxPeer final : public Win32ControlPeer {
   }
 };
 
-// Windows' date formats use the same letters for the weekday as for the day: "ddd" and "dddd".
-// The format without its weekday, and the separators that joined it to the rest.
-std::wstring withoutWeekday(const std::wstring& format) {
-  const auto separator = [](wchar_t c) { return c == L',' || c == L' '; };
-  std::wstring out;
-  bool quoted = false;
-  for (std::size_t i = 0; i < format.size();) {
-    std::size_t run = 0;
-    while (!quoted && i + run < format.size() && format[i + run] == L'd') ++run;
-    if (run >= 3) {
-      for (i += run; i < format.size() && separator(format[i]);) ++i;
-      continue;
-    }
-    if (run == 0) {
-      if (format[i] == L'\'') quoted = !quoted;
-      run = 1;
-    }
-    out.append(format, i, run);
-    i += run;
-  }
-  while (!out.empty() && separator(out.back())) out.pop_back();
-  return out;
-}
-
 std::wstring localeText(LCTYPE what) {
   wchar_t text[100] = {};
   GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, text, static_cast<int>(std::size(text)));
@@ -498,7 +475,7 @@ class DatePickerPeer final : public Win32ControlPeer {
     if (shortFormat.find(L"yyyy") == std::wstring::npos) {
       if (const auto at = shortFormat.find(L"yy"); at != std::wstring::npos) shortFormat.insert(at, L"yy");
     }
-    for (const std::wstring& format : {longFormat, withoutWeekday(longFormat)}) {
+    for (const std::wstring& format : {longFormat, widen(withoutWeekday(narrow(longFormat)))}) {
       if (widest(format) > room) continue;
       SendMessageW(hwnd_, DTM_SETFORMATW, 0, format == longFormat ? 0 : reinterpret_cast<LPARAM>(format.c_str()));
       return;

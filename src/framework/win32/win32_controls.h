@@ -12,9 +12,6 @@
 
 namespace kelvado::win32 {
 
-// A hidden edit only holds text for the program, which the core keeps: it needs no window.
-constexpr bool needsWindow(const ControlDef& d) { return d.visible || d.kind != ControlKind::Edit; }
-
 // Keyboard focus goes to these kinds only; the definition's tab stops among them take Tab.
 constexpr bool focusable(const ControlDef& d) { return d.kind != ControlKind::Label && d.kind != ControlKind::Panel; }
 

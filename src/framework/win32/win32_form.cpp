@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "placement.h"
 #include "win32/wide_text.h"
 
 namespace kelvado::win32 {
@@ -48,8 +49,8 @@ Win32FormPeer::Win32FormPeer(Form& form, Shared& shared)
   if (!shared.application) shared.application = &form.application();
   const auto& controls = form.def().controls;
   for (std::size_t i = 0; i < controls.size(); ++i)
-    controls_.push_back(needsWindow(controls[i]) ? Win32ControlPeer::make(form.control(static_cast<int>(i)), shared)
-                                                 : nullptr);
+    controls_.push_back(
+        needsNativeControl(controls[i]) ? Win32ControlPeer::make(form.control(static_cast<int>(i)), shared) : nullptr);
 }
 
 HWND Win32FormPeer::window() {
@@ -243,8 +244,10 @@ void Win32FormPeer::placeBeforeShow() {
   MONITORINFO from{}, to{};
   from.cbSize = to.cbSize = sizeof(MONITORINFO);
   if (here == there || !GetMonitorInfoW(here, &from) || !GetMonitorInfoW(there, &to)) return;
-  const POINT at = moveOntoMonitor(outer, from.rcMonitor, to.rcMonitor);
-  SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const auto monitor = [](const RECT& r) { return MonitorRect{r.left, r.top, r.right, r.bottom}; };
+  const Rect moved = moveOntoMonitor({outer.left, outer.top, width(outer), height(outer)}, monitor(from.rcMonitor),
+                                     monitor(to.rcMonitor));
+  SetWindowPos(hwnd_, nullptr, moved.left, moved.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32FormPeer::bringToFront() {
@@ -293,12 +296,6 @@ void Win32FormPeer::focusNext(HWND from, bool backwards) {
   std::ptrdiff_t next = backwards ? n - 1 : 0;
   if (found != order.end()) next = ((found - order.begin()) + (backwards ? n - 1 : 1)) % n;
   SetFocus(order[static_cast<std::size_t>(next)]);
-}
-
-POINT moveOntoMonitor(const RECT& outer, const RECT& from, const RECT& to) {
-  const LONG left = to.left + (outer.left - from.left);
-  const LONG top = to.top + (outer.top - from.top);
-  return {std::min(left, to.right - width(outer)), std::min(top, to.bottom - height(outer))};
 }
 
 }  // namespace kelvado::win32

@@ -67,9 +67,4 @@ class Win32FormPeer final : public FormPeer {
   bool moved_ = false;
 };
 
-// Where a window at `outer` on monitor `from` goes on monitor `to`: at the same offset from the
-// monitor's left and top edges, then pulled left and up until its right and bottom edges are on
-// the monitor.
-POINT moveOntoMonitor(const RECT& outer, const RECT& from, const RECT& to);
-
 }  // namespace kelvado::win32

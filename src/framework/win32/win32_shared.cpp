@@ -13,10 +13,6 @@ namespace {
 // The program's resources give the application icon this id.
 constexpr WORD kApplicationIconId = 1;
 
-// Hints wake up after the pointer has rested this long and go after the second delay.
-constexpr int kHintWakeUpMs = 500;
-constexpr int kHintDurationMs = 2500;
-
 HICON loadApplicationIcon(HINSTANCE instance, int metric) {
   const int size = GetSystemMetrics(metric);
   return static_cast<HICON>(
