@@ -1,6 +1,7 @@
 #include "framework/win32/win32_backend.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <vector>
 
@@ -39,6 +40,10 @@ Win32Backend::Win32Backend() {
   // The date picker needs version 4.70 of the common controls; the tooltips come with it.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_BAR_CLASSES};
   if (!InitCommonControlsEx(&controls)) throw Error(kNeedsCommonControls);
+  // Nothing here takes typed text (the date picker takes digits), so the program's windows need
+  // no input method: no composition window over the picker, and no input method context to set
+  // up when the main window is first activated.
+  ImmDisableIME(0);
   static const bool registered = (registerClass(kTimerClass, timerProcedure, 0), true);
   (void)registered;
   shared_ = std::make_unique<Shared>();
@@ -160,9 +165,8 @@ void Win32Backend::requestMainWindowClose() {
 }
 
 HWND Win32Backend::controlWindow(Form& form, int control) {
-  const Win32FormPeer* peer = Win32FormPeer::of(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(form.handle())));
-  const Win32ControlPeer* native = peer ? peer->nativeControl(control) : nullptr;
-  return native ? native->hwnd() : nullptr;
+  Win32FormPeer* peer = Win32FormPeer::of(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(form.handle())));
+  return peer ? peer->controlWindow(control) : nullptr;
 }
 
 }  // namespace kelvado::win32

@@ -48,7 +48,7 @@ class Win32Backend final : public Backend {
   // the main window's close box would, so that the settings are saved.
   void requestMainWindowClose();
 
-  // The native window behind a form's control, or null for one without a window.
+  // The native window behind a form's control, made now if need be, or null for one without a window.
   static HWND controlWindow(Form& form, int control);
 
  private:

@@ -583,6 +583,7 @@ LRESULT CALLBACK Win32ControlPeer::subclassProcedure(HWND, UINT message, WPARAM 
 // from it again).
 LRESULT Win32ControlPeer::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND window = hwnd_;
+  if (message == WM_MOUSEMOVE && control_.def().hint) shared_.pointerOverHint(hwnd_, wParam, lParam);
   const LRESULT result = handle(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     detach();

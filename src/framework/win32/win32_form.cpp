@@ -76,7 +76,15 @@ void Win32FormPeer::makeWindow() {
   font_ = fontFor(def.font, dpi_);
   sizeClientAsDesigned();
   GetWindowRect(hwnd_, &restored_);
+}
 
+// The controls are made at the first show, once the program has set what they show and whether
+// the window stays on top. Wine does not make a window top-most while it owns a hidden pop-up
+// (the date picker's calendar): it puts it below the pop-up instead.
+void Win32FormPeer::makeControls() {
+  if (controlsMade_) return;
+  controlsMade_ = true;
+  const FormDef& def = form_.def();
   for (int i = 0; i < static_cast<int>(controls_.size()); ++i) {
     Win32ControlPeer* control = nativeControl(i);
     if (!control) continue;
@@ -216,6 +224,7 @@ void Win32FormPeer::setVisible(bool visible) {
     return;
   }
   window();
+  makeControls();
   placeBeforeShow();
   // Moved to a monitor of another DPI while hidden: Windows may not have told it yet.
   if (const UINT dpi = GetDpiForWindow(hwnd_); dpi && dpi != dpi_) useDpi(dpi);
@@ -254,6 +263,13 @@ void Win32FormPeer::bringToFront() {
   if (!hwnd_) return;  // never shown: nothing to bring
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   SetForegroundWindow(hwnd_);
+}
+
+HWND Win32FormPeer::controlWindow(int index) {
+  window();
+  makeControls();
+  const Win32ControlPeer* control = nativeControl(index);
+  return control ? control->hwnd() : nullptr;
 }
 
 WindowId Win32FormPeer::windowId() { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window())); }

@@ -29,6 +29,8 @@ class Win32FormPeer final : public FormPeer {
   HWND hwnd() const { return hwnd_; }
   // The control's own peer, or null for a control without a window.
   Win32ControlPeer* nativeControl(int index) const { return controls_.at(static_cast<std::size_t>(index)).get(); }
+  // The control's window, made now with the form's if need be; null for a control without one.
+  HWND controlWindow(int index);
 
   ControlPeer* controlPeer(int index) override { return nativeControl(index); }
   void setCaption(const std::string& caption) override;
@@ -45,9 +47,10 @@ class Win32FormPeer final : public FormPeer {
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-  // Makes the window and its controls if they are not made yet; returns the window.
+  // Makes the window if it is not made yet; returns it.
   HWND window();
   void makeWindow();
+  void makeControls();
   void useDpi(UINT dpi);
   void sizeClientAsDesigned();
   RECT boundsOf(int index) const;
@@ -63,6 +66,7 @@ class Win32FormPeer final : public FormPeer {
   HFONT font_ = nullptr;
   std::vector<std::unique_ptr<Win32ControlPeer>> controls_;
   RECT restored_{};  // where the window is when it is not minimised
+  bool controlsMade_ = false;
   bool shownBefore_ = false;
   bool moved_ = false;
 };

@@ -1,6 +1,7 @@
 #include "framework/win32/win32_shared.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "forms/pictures.h"
 #include "framework/win32/win32_pictures.h"
@@ -27,6 +28,12 @@ TTTOOLINFOW toolFor(HWND control) {
   tool.hwnd = GetParent(control);
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   return tool;
+}
+
+void addTool(HWND tooltip, HWND control, std::wstring text) {
+  TTTOOLINFOW tool = toolFor(control);
+  tool.lpszText = text.data();
+  SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace
@@ -62,26 +69,41 @@ Shared::~Shared() {
 }
 
 void Shared::addHint(HWND control, const std::string& hint) {
-  if (!tooltip_) {
-    // Top-most, so that it shows above a window that stays on top; owned by none of the windows,
-    // so that it lives as long as the backend.
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_,
-                               nullptr);
-    if (!tooltip_) return;
-    SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, kHintWakeUpMs);
-    SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, kHintDurationMs);
-  }
-  std::wstring text = widen(hint);
-  TTTOOLINFOW tool = toolFor(control);
-  tool.lpszText = text.data();
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (tooltip_)
+    addTool(tooltip_, control, widen(hint));
+  else
+    waitingHints_.emplace_back(control, widen(hint));
 }
 
 void Shared::removeHint(HWND control) {
+  std::erase_if(waitingHints_, [control](const auto& waiting) { return waiting.first == control; });
   if (!tooltip_ || !IsWindow(tooltip_)) return;
   TTTOOLINFOW tool = toolFor(control);
   SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Shared::pointerOverHint(HWND control, WPARAM wParam, LPARAM lParam) {
+  if (tooltip_) return;  // it follows the pointer itself from the first move on
+  // Top-most, so that it shows above a window that stays on top; owned by none of the windows,
+  // so that it lives as long as the backend.
+  tooltip_ =
+      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, nullptr);
+  if (!tooltip_) return;
+  SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, kHintWakeUpMs);
+  SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, kHintDurationMs);
+  for (auto& [window, text] : waitingHints_) addTool(tooltip_, window, std::move(text));
+  waitingHints_.clear();
+  // This move came before the tooltip was listening: it starts the wait for the hint.
+  MSG move{};
+  move.hwnd = control;
+  move.message = WM_MOUSEMOVE;
+  move.wParam = wParam;
+  move.lParam = lParam;
+  move.time = static_cast<DWORD>(GetMessageTime());
+  const DWORD at = GetMessagePos();
+  move.pt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void Shared::reportEscaped(const char* what) noexcept {

@@ -7,6 +7,8 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/framework.h"
 
@@ -56,9 +58,12 @@ class Shared {
   HICON bigIcon() const { return bigIcon_; }
   HICON smallIcon() const { return smallIcon_; }
 
-  // Hints: one tooltip control for every window, made with the first hint.
+  // Hints: one tooltip control for every window. It is made when the pointer first moves over a
+  // control with a hint, so that start-up does not wait for a window nobody may need.
   void addHint(HWND control, const std::string& hint);
   void removeHint(HWND control);
+  // The pointer moved over a control with a hint (the control's WM_MOUSEMOVE).
+  void pointerOverHint(HWND control, WPARAM wParam, LPARAM lParam);
 
   // Reports an exception that would otherwise leave a window procedure.
   void reportEscaped(const char* what) noexcept;
@@ -69,6 +74,8 @@ class Shared {
   HICON smallIcon_ = nullptr;
   bool ownIcons_ = false;
   HWND tooltip_ = nullptr;
+  // Hints added before the tooltip was made: the control and its text.
+  std::vector<std::pair<HWND, std::wstring>> waitingHints_;
 };
 
 // The error barrier: every window procedure of the backend runs its work through here, so that

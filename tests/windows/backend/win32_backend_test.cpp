@@ -3,6 +3,9 @@
 // scaling and a message box that really waits.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <imm.h>
+
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -87,6 +90,7 @@ TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
   EXPECT_TRUE((style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)) == (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
   EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(exStyleOf(w) & WS_EX_TOPMOST) << "no settings file: stay on top";
+  EXPECT_EQ(ImmGetDefaultIMEWnd(w), nullptr) << "no input method";
   EXPECT_NE(SendMessageW(w, WM_GETICON, ICON_BIG, 0), 0) << "the calendar page, from its picture here";
   for (int i = 0; i < static_cast<int>(form1::kDefinition.controls.size()); ++i) {
     const HWND c = control(f, i);
@@ -100,9 +104,16 @@ TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
 }
 
 // Start-up pays for the main window only: the dialog's and the help window's are made at their
-// first show, before their show handlers record them.
+// first show, before their show handlers record them, and the tooltip when the pointer first
+// moves over a control with a hint.
 TEST_F(Win32Program, HiddenWindowsAreMadeWhenFirstShown) {
   EXPECT_EQ(formWindows(), 1);
+  const HWND copy = control(*program.Form1, form1::Panel1);
+  TTTOOLINFOW tool;
+  EXPECT_EQ(tooltipOf(copy, tool), nullptr);
+  pointAt(copy);
+  EXPECT_NE(tooltipOf(copy, tool), nullptr);
+  EXPECT_NE(tooltipOf(control(*program.Form1, form1::CheckBox2), tool), nullptr) << "one tooltip for all";
   program.Form3->show();
   EXPECT_EQ(formWindows(), 2);
   EXPECT_EQ(program.state.Form3Handle, program.Form3->handle());

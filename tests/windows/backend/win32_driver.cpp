@@ -50,6 +50,8 @@ Drawn render(HWND window) {
   return drawn;
 }
 
+void pointAt(HWND control) { SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1)); }
+
 HWND tooltipOf(HWND control, TTTOOLINFOW& tool) {
   struct Search {
     TTTOOLINFOW* tool;
@@ -155,6 +157,7 @@ class Win32Driver final : public BackendDriver {
     s.enabled = IsWindowEnabled(w);
     s.text = textOf(w);
     TTTOOLINFOW tool;
+    pointAt(w);
     if (HWND tooltip = tooltipOf(w, tool)) {
       wchar_t text[256] = {};
       tool.lpszText = text;
@@ -238,6 +241,7 @@ class Win32Driver final : public BackendDriver {
 
   HintTiming hintTiming(Form& form, int control) override {
     TTTOOLINFOW tool;
+    pointAt(window(form, control));
     const HWND tooltip = tooltipOf(window(form, control), tool);
     return {static_cast<int>(SendMessageW(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0)),
             static_cast<int>(SendMessageW(tooltip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0))};

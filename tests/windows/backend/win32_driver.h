@@ -23,6 +23,9 @@ std::string textOf(HWND window);
 // What the window draws in its client area.
 Drawn render(HWND window);
 
+// The pointer moves over the control, as the user's does before a hint shows.
+void pointAt(HWND control);
+
 // The tooltip control that holds a hint for `control`, with the tool filled in; null if none.
 HWND tooltipOf(HWND control, TTTOOLINFOW& tool);
 
