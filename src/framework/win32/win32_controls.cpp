@@ -115,7 +115,7 @@ class LabelPeer final : public OwnDrawnPeer {
   }
 
  protected:
-  void makeWindow(HWND parent, int id) override { createWindow(kLabelClass, 0, 0, parent, id); }
+  void makeWindow(HWND parent, int id, const RECT& at) override { createWindow(kLabelClass, 0, 0, parent, id, at); }
 
   void refresh(ControlProperty what) override {
     if (what != ControlProperty::Text) return;
@@ -173,7 +173,9 @@ class PanelPeer final : public OwnDrawnPeer {
   using OwnDrawnPeer::OwnDrawnPeer;
 
  protected:
-  void makeWindow(HWND parent, int id) override { createWindow(kPanelClass, WS_CLIPCHILDREN, 0, parent, id); }
+  void makeWindow(HWND parent, int id, const RECT& at) override {
+    createWindow(kPanelClass, WS_CLIPCHILDREN, 0, parent, id, at);
+  }
 
   // The panel's colour inside a raised bevel one pixel wide, and its caption.
   void paint(HDC dc) override {
@@ -207,9 +209,9 @@ class EditPeer final : public Win32ControlPeer {
   using Win32ControlPeer::Win32ControlPeer;
 
  protected:
-  void makeWindow(HWND parent, int id) override {
+  void makeWindow(HWND parent, int id, const RECT& at) override {
     const ControlDef& d = control_.def();
-    createWindow(L"EDIT", ES_AUTOHSCROLL | (d.readOnly ? ES_READONLY : 0), WS_EX_CLIENTEDGE, parent, id);
+    createWindow(L"EDIT", ES_AUTOHSCROLL | (d.readOnly ? ES_READONLY : 0), WS_EX_CLIENTEDGE, parent, id, at);
   }
 };
 
@@ -218,7 +220,7 @@ class MemoPeer final : public Win32ControlPeer {
   using Win32ControlPeer::Win32ControlPeer;
 
  protected:
-  void makeWindow(HWND parent, int id) override {
+  void makeWindow(HWND parent, int id, const RECT& at) override {
     const ControlDef& d = control_.def();
     const bool horizontal = d.scrollBars == ScrollBars::Horizontal || d.scrollBars == ScrollBars::Both;
     const bool vertical = d.scrollBars == ScrollBars::Vertical || d.scrollBars == ScrollBars::Both;
@@ -226,7 +228,7 @@ class MemoPeer final : public Win32ControlPeer {
     // An edit control made with a horizontal scroll bar never wraps its lines: a wrapping memo
     // gets its bar after it is made, and the bar stays, greyed, with nothing to scroll.
     if (!d.wordWrap) style |= ES_AUTOHSCROLL | (horizontal ? WS_HSCROLL : 0);
-    createWindow(L"EDIT", style, WS_EX_CLIENTEDGE, parent, id);
+    createWindow(L"EDIT", style, WS_EX_CLIENTEDGE, parent, id, at);
     if (d.wordWrap && horizontal) {
       SetWindowLongPtrW(hwnd_, GWL_STYLE, GetWindowLongPtrW(hwnd_, GWL_STYLE) | WS_HSCROLL);
       SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
@@ -266,8 +268,8 @@ class ComboBoxPeer final : public Win32ControlPeer {
   }
 
  protected:
-  void makeWindow(HWND parent, int id) override {
-    createWindow(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL, 0, parent, id);
+  void makeWindow(HWND parent, int id, const RECT& at) override {
+    createWindow(L"COMBOBOX", CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL, 0, parent, id, at);
     for (const char* item : control_.def().items)
       SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
   }
@@ -333,10 +335,10 @@ class ButtonPeer final : public Win32ControlPeer {
   }
 
  protected:
-  void makeWindow(HWND parent, int id) override {
+  void makeWindow(HWND parent, int id, const RECT& at) override {
     const ControlDef& d = control_.def();
     if (!d.picture.empty()) picture_ = withTransparentCorner(decodeXpm(d.picture));
-    createWindow(L"BUTTON", picture_.empty() ? BS_PUSHBUTTON : BS_OWNERDRAW, 0, parent, id);
+    createWindow(L"BUTTON", picture_.empty() ? BS_PUSHBUTTON : BS_OWNERDRAW, 0, parent, id, at);
   }
 
   bool reflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
@@ -380,7 +382,9 @@ class CheckBoxPeer final : public Win32ControlPeer {
   using Win32ControlPeer::Win32ControlPeer;
 
  protected:
-  void makeWindow(HWND parent, int id) override { createWindow(L"BUTTON", BS_AUTOCHECKBOX, 0, parent, id); }
+  void makeWindow(HWND parent, int id, const RECT& at) override {
+    createWindow(L"BUTTON", BS_AUTOCHECKBOX, 0, parent, id, at);
+  }
 
   void refresh(ControlProperty what) override {
     // No notification follows: the program's own setting is the framework's to announce.
@@ -429,9 +433,9 @@ class DatePickerPeer final : public Win32ControlPeer {
   }
 
  protected:
-  void makeWindow(HWND parent, int id) override {
+  void makeWindow(HWND parent, int id, const RECT& at) override {
     // Date only, a drop-down month calendar, no up-down arrows, no check box, no typed text.
-    createWindow(DATETIMEPICK_CLASSW, DTS_LONGDATEFORMAT, 0, parent, id);
+    createWindow(DATETIMEPICK_CLASSW, DTS_LONGDATEFORMAT, 0, parent, id, at);
     SYSTEMTIME range[2] = {systemTime({1601, 1, 1, 0, 0, 0}), systemTime({9999, 12, 31, 23, 59, 59})};
     SendMessageW(hwnd_, DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
   }
@@ -486,12 +490,18 @@ class DatePickerPeer final : public Win32ControlPeer {
   // The 28th of each month of 2000 covers every month name and every weekday name.
   int widest(const std::wstring& format) const {
     int widest = 0;
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ previous = SelectObject(dc, font_);
     for (int month = 1; month <= 12; ++month) {
       const SYSTEMTIME st = systemTime({2000, month, 28, 0, 0, 0});
       wchar_t text[100] = {};
-      if (GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, format.c_str(), text, 100, nullptr) > 0)
-        widest = std::max(widest, static_cast<int>(textExtent(hwnd_, font_, text).cx));
+      const int length = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, format.c_str(), text, 100, nullptr) - 1;
+      SIZE size{};
+      if (length > 0 && GetTextExtentPoint32W(dc, text, length, &size))
+        widest = std::max(widest, static_cast<int>(size.cx));
     }
+    SelectObject(dc, previous);
+    ReleaseDC(hwnd_, dc);
     return widest;
   }
 };
@@ -525,7 +535,7 @@ std::unique_ptr<Win32ControlPeer> Win32ControlPeer::make(Control& control, Share
 }
 
 void Win32ControlPeer::create(HWND parent, int id, const RECT& bounds, HFONT font, UINT dpi) {
-  makeWindow(parent, id);
+  makeWindow(parent, id, bounds);
   // The font before the text, so that a long text is laid out once, in the font it shows in.
   place(bounds, font, dpi);
   if (control_.def().hint) shared_.addHint(hwnd_, control_.def().hint);
@@ -540,13 +550,14 @@ Win32ControlPeer::~Win32ControlPeer() {
   if (brush_) DeleteObject(brush_);
 }
 
-void Win32ControlPeer::createWindow(const wchar_t* windowClass, DWORD style, DWORD exStyle, HWND parent, int id) {
+void Win32ControlPeer::createWindow(const wchar_t* windowClass, DWORD style, DWORD exStyle, HWND parent, int id,
+                                    const RECT& at) {
   const ControlDef& d = control_.def();
   style |= WS_CHILD | (d.visible ? WS_VISIBLE : 0) | (focusable(d) && d.tabStop ? WS_TABSTOP : 0);
   const bool ownClass = windowClass == kLabelClass || windowClass == kPanelClass;
   // Our own classes meet their peer in WM_NCCREATE; standard ones get it afterwards.
   hwnd_ =
-      CreateWindowExW(exStyle, windowClass, L"", style, 0, 0, 0, 0, parent,
+      CreateWindowExW(exStyle, windowClass, L"", style, at.left, at.top, at.right - at.left, at.bottom - at.top, parent,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), shared_.instance(), ownClass ? this : nullptr);
   if (!hwnd_) {
     const bool picker = d.kind == ControlKind::DatePicker;

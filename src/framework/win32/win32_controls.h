@@ -46,10 +46,11 @@ class Win32ControlPeer : public ControlPeer {
   static Win32ControlPeer* of(HWND window);
 
  protected:
-  // The kind's window, made with createWindow, and what it needs before it is placed.
-  virtual void makeWindow(HWND parent, int id) = 0;
-  // Creates the window; standard classes are subclassed so that presses reach the control.
-  void createWindow(const wchar_t* windowClass, DWORD style, DWORD exStyle, HWND parent, int id);
+  // The kind's window, made with createWindow where it will be placed, and what it needs before
+  // it is placed.
+  virtual void makeWindow(HWND parent, int id, const RECT& at) = 0;
+  // Creates the window at `at`; standard classes are subclassed so that presses reach the control.
+  void createWindow(const wchar_t* windowClass, DWORD style, DWORD exStyle, HWND parent, int id, const RECT& at);
 
   // The kind's own handling of its window's messages; the default is the class's own.
   virtual LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);

@@ -44,7 +44,7 @@ int height(const RECT& r) { return r.bottom - r.top; }
 
 Win32FormPeer::Win32FormPeer(Form& form, Shared& shared)
     : form_(form), shared_(shared), style_(styleFor(form.def())), exStyle_(exStyleFor(form.def())) {
-  static const bool registered = (registerClass(kFormClass, windowProcedure, 0), true);
+  static const bool registered = (registerClass(kFormClass, windowProcedure, 0, true), true);
   (void)registered;
   if (!shared.application) shared.application = &form.application();
   const auto& controls = form.def().controls;
@@ -60,16 +60,14 @@ HWND Win32FormPeer::window() {
 
 void Win32FormPeer::makeWindow() {
   const FormDef& def = form_.def();
-  // Made at its designed place with no size, then sized for the DPI of the monitor it is on;
-  // top-most from the start when it is to stay on top.
+  // Made at its designed place and size for the system's DPI, then sized again if the monitor it
+  // is on has another; top-most from the start when it is to stay on top.
   const DWORD exStyle = exStyle_ | (form_.stayOnTop() ? WS_EX_TOPMOST : 0);
-  CreateWindowExW(exStyle, kFormClass, widen(form_.caption()).c_str(), style_, def.left, def.top, 0, 0, nullptr,
-                  nullptr, shared_.instance(), this);
+  const RECT outer = designedOuter(GetDpiForSystem());
+  CreateWindowExW(exStyle, kFormClass, widen(form_.caption()).c_str(), style_, def.left, def.top, width(outer),
+                  height(outer), nullptr, nullptr, shared_.instance(), this);
   if (!hwnd_) throw Error("ウィンドウを作成できません");
   if (&form_ == form_.application().mainForm()) shared_.mainWindow = hwnd_;
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shared_.bigIcon()));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
-               reinterpret_cast<LPARAM>(shared_.smallIcon() ? shared_.smallIcon() : shared_.bigIcon()));
 
   dpi_ = GetDpiForWindow(hwnd_);
   if (dpi_ == 0) dpi_ = kDesignDpi;
@@ -179,15 +177,22 @@ void Win32FormPeer::useDpi(UINT dpi) {
   if (previous) DeleteObject(previous);
 }
 
+RECT Win32FormPeer::designedOuter(UINT dpi) const {
+  RECT outer{0, 0, scaled(form_.def().clientWidth, dpi), scaled(form_.def().clientHeight, dpi)};
+  AdjustWindowRectExForDpi(&outer, style_, FALSE, exStyle_, dpi);
+  return outer;
+}
+
 void Win32FormPeer::sizeClientAsDesigned() {
   const FormDef& def = form_.def();
   const int wantedWidth = scaled(def.clientWidth, dpi_);
   const int wantedHeight = scaled(def.clientHeight, dpi_);
-  RECT outer{0, 0, wantedWidth, wantedHeight};
-  AdjustWindowRectExForDpi(&outer, style_, FALSE, exStyle_, dpi_);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (client.right == wantedWidth && client.bottom == wantedHeight) return;
+  const RECT outer = designedOuter(dpi_);
   SetWindowPos(hwnd_, nullptr, 0, 0, width(outer), height(outer), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // A caption that wraps or a frame the system draws its own way: correct by what came out.
-  RECT client;
   GetClientRect(hwnd_, &client);
   if (client.right != wantedWidth || client.bottom != wantedHeight)
     SetWindowPos(hwnd_, nullptr, 0, 0, width(outer) + wantedWidth - client.right,

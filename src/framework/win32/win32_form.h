@@ -52,6 +52,8 @@ class Win32FormPeer final : public FormPeer {
   void makeWindow();
   void makeControls();
   void useDpi(UINT dpi);
+  // The window's outer rectangle around the designed client area at `dpi`.
+  RECT designedOuter(UINT dpi) const;
   void sizeClientAsDesigned();
   RECT boundsOf(int index) const;
   void placeBeforeShow();

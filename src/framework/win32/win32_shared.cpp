@@ -14,10 +14,15 @@ namespace {
 // The program's resources give the application icon this id.
 constexpr WORD kApplicationIconId = 1;
 
-HICON loadApplicationIcon(HINSTANCE instance, int metric) {
+// The application icon at one of the system's icon sizes, kept for the life of the process.
+HICON applicationIcon(int metric) {
   const int size = GetSystemMetrics(metric);
-  return static_cast<HICON>(
-      LoadImageW(instance, MAKEINTRESOURCEW(kApplicationIconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  if (auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kApplicationIconId),
+                                                 IMAGE_ICON, size, size, LR_SHARED)))
+    return icon;
+  // A build without the resource still shows the calendar page, drawn from its picture.
+  static const HICON drawn = makeIcon(decodeXpm(kApplicationIcon));
+  return drawn;
 }
 
 TTTOOLINFOW toolFor(HWND control) {
@@ -38,7 +43,7 @@ void addTool(HWND tooltip, HWND control, std::wstring text) {
 
 }  // namespace
 
-void registerClass(const wchar_t* name, WNDPROC procedure, UINT style) {
+void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, bool withApplicationIcon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = style;
@@ -46,26 +51,18 @@ void registerClass(const wchar_t* name, WNDPROC procedure, UINT style) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.lpszClassName = name;
+  if (withApplicationIcon) {
+    wc.hIcon = applicationIcon(SM_CXICON);
+    wc.hIconSm = applicationIcon(SM_CXSMICON);
+  }
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw Error("ウィンドウクラスを登録できません");
 }
 
-Shared::Shared() : instance_(GetModuleHandleW(nullptr)) {
-  bigIcon_ = loadApplicationIcon(instance_, SM_CXICON);
-  smallIcon_ = loadApplicationIcon(instance_, SM_CXSMICON);
-  if (!bigIcon_ || !smallIcon_) {
-    // A build without the resource still shows the calendar page, drawn from its picture.
-    if (bigIcon_) DestroyIcon(bigIcon_);
-    if (smallIcon_) DestroyIcon(smallIcon_);
-    bigIcon_ = makeIcon(decodeXpm(kApplicationIcon));
-    smallIcon_ = nullptr;
-  }
-}
+Shared::Shared() : instance_(GetModuleHandleW(nullptr)) {}
 
 Shared::~Shared() {
   if (tooltip_) DestroyWindow(tooltip_);
-  if (bigIcon_) DestroyIcon(bigIcon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
 void Shared::addHint(HWND control, const std::string& hint) {

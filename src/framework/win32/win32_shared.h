@@ -36,8 +36,10 @@ inline constexpr const wchar_t* kLabelClass = L"KelvadoLabel";
 inline constexpr const wchar_t* kPanelClass = L"KelvadoPanel";
 inline constexpr const wchar_t* kTimerClass = L"KelvadoTimers";
 
-// One window class of ours; the first call registers it, later calls find it registered.
-void registerClass(const wchar_t* name, WNDPROC procedure, UINT style);
+// One window class of ours; the first call registers it, later calls find it registered. Top-level
+// windows take the application icon from their class, so that the system sets it up once, with
+// the window.
+void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, bool withApplicationIcon = false);
 
 class Shared {
  public:
@@ -55,9 +57,6 @@ class Shared {
   // What the main window does when the desktop session ends.
   std::function<void()> endSession;
 
-  HICON bigIcon() const { return bigIcon_; }
-  HICON smallIcon() const { return smallIcon_; }
-
   // Hints: one tooltip control for every window. It is made when the pointer first moves over a
   // control with a hint, so that start-up does not wait for a window nobody may need.
   void addHint(HWND control, const std::string& hint);
@@ -70,9 +69,6 @@ class Shared {
 
  private:
   HINSTANCE instance_;
-  HICON bigIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
-  bool ownIcons_ = false;
   HWND tooltip_ = nullptr;
   // Hints added before the tooltip was made: the control and its text.
   std::vector<std::pair<HWND, std::wstring>> waitingHints_;

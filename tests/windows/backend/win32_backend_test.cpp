@@ -91,7 +91,7 @@ TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
   EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(exStyleOf(w) & WS_EX_TOPMOST) << "no settings file: stay on top";
   EXPECT_EQ(ImmGetDefaultIMEWnd(w), nullptr) << "no input method";
-  EXPECT_NE(SendMessageW(w, WM_GETICON, ICON_BIG, 0), 0) << "the calendar page, from its picture here";
+  EXPECT_NE(GetClassLongPtrW(w, GCLP_HICON), 0) << "the calendar page, from its picture here";
   for (int i = 0; i < static_cast<int>(form1::kDefinition.controls.size()); ++i) {
     const HWND c = control(f, i);
     if (!c) continue;
