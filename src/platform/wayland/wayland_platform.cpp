@@ -307,9 +307,12 @@ class WaylandPlatform : public Platform {
 
   // Reads what the compositor has sent, waiting up to timeoutMs for something, and runs the
   // handlers. False once the connection has failed (XWayland, and with it the program, goes
-  // with the compositor).
+  // with the compositor); its socket then stays readable, and is no longer watched.
   bool pump(int timeoutMs) {
-    if (wl_display_get_error(display_) != 0) return false;
+    if (wl_display_get_error(display_) != 0) {
+      notifier_.setEnabled(false);
+      return false;
+    }
     while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
     wl_display_flush(display_);
     pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
