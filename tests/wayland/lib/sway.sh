@@ -27,7 +27,7 @@
 #   wl_focus PID                   click into the lower part of the process's window (clear of
 #                                  the program's floating window) and wait until it has the focus
 #   wl_focused_pid                 the pid of the window that has the focus, or nothing
-#   wl_wait_focus [PID]            wait until PID's window (or any window) has the focus
+#   wl_wait_focus PID              wait until the process's window has the focus
 #   wl_text PID                    the text of the process's text view (accessibility bus)
 #   wl_wait_text PID TEXT          wait until the text view holds TEXT; 1 when it never does
 #   wl_close PID                   a close request to the process's window; waits until it ends
@@ -136,13 +136,9 @@ _wl_has_window() { [[ -n "$(wl_rect "$1")" ]]; }
 
 wl_focused_pid() { _wl_windows | awk '$2 == 1 {print $1; exit}'; }
 
-_wl_focused() {
-  local pid
-  pid=$(wl_focused_pid)
-  [[ -n "$pid" && ( -z "${1:-}" || "$pid" == "$1" ) ]]
-}
+_wl_focused() { [[ "$(wl_focused_pid)" == "$1" ]]; }
 
-wl_wait_focus() { e2e_wait_until "${1:-a} window to have the focus" _wl_focused "${1:-}"; }
+wl_wait_focus() { e2e_wait_until "the window of $1 to have the focus" _wl_focused "$1"; }
 
 wl_start_editor() {
   local backend=$1 file=${2:-}
