@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,9 @@ class WaylandPlatform : public Platform {
     if (clipboard_ != nullptr) {
       device_ = zwlr_data_control_manager_v1_get_data_device(clipboard_, seat_);
       zwlr_data_control_device_v1_add_listener(device_, &kDeviceListener, this);
+      // A program that asks for the text may close its end of the pipe before it is written:
+      // that must cost a failed write, not the process.
+      std::signal(SIGPIPE, SIG_IGN);
     }
     // The toplevels that exist already, each with its first state.
     wl_display_roundtrip(display_);
