@@ -1,10 +1,12 @@
-// Linux: Qt 6 Widgets on X11, with the X11 platform layer.
+// Linux: Qt 6 Widgets on X11, with the X11 platform layer; on a Wayland desktop the windows
+// stay on XWayland and the Wayland platform layer wraps the X11 one.
 #include <QApplication>
 #include <QByteArray>
 #include <cstdio>
 #include <cstdlib>
 
 #include "framework/qt/qt_backend.h"
+#include "platform/wayland/wayland_platform.h"
 #include "platform/x11/x11_platform.h"
 #include "toolkit.h"
 
@@ -50,7 +52,7 @@ Toolkit makeToolkit(const char* argv0) {
   Toolkit toolkit;
   toolkit.backend = std::make_unique<qt::QtBackend>(std::move(app));
   try {
-    toolkit.platform = makeX11Platform();
+    toolkit.platform = makeWaylandPlatform(makeX11Platform());
   } catch (const Error& e) {
     giveUp(e.what());
   }
