@@ -26,6 +26,8 @@
 #                                  openbox and waits until it manages the screen; --ac opens the
 #                                  X server to every local user (for runs as `nobody`).
 #                                  Sets E2E_DIR (the session folder) and exports DISPLAY.
+#   e2e_private_folders KIND       only the session folder and the private HOME, XDG folders and
+#                                  settings, for harnesses that start another display server
 #   e2e_spawn NAME CMD [ARGS...]   start CMD in its own process group, output to
 #                                  $E2E_DIR/logs/NAME.log; sets E2E_LAST_PID; torn down at exit
 #   e2e_wait_until DESC CMD [ARGS...]
@@ -215,6 +217,22 @@ trap _e2e_teardown EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The session's folder (E2E_DIR, with logs/) and a home and runtime folder of its own inside it,
+# so that nothing of the machine's user leaks in: no session to restore, no settings daemon.
+e2e_private_folders() { # KIND
+  E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kelvado-$1.XXXXXX")
+  chmod 755 "$E2E_DIR"
+  mkdir -p "$E2E_DIR/logs" "$E2E_DIR/home" "$E2E_DIR/run"
+  chmod 700 "$E2E_DIR/run"
+  export HOME=$E2E_DIR/home
+  export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
+  export XDG_CACHE_HOME=$HOME/.cache XDG_STATE_HOME=$HOME/.local/state
+  export XDG_RUNTIME_DIR=$E2E_DIR/run
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
+  export GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
+  unset SESSION_MANAGER DESKTOP_SESSION XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
+}
+
 e2e_session_start() {
   local ac=() arg
   for arg in "$@"; do
@@ -224,18 +242,9 @@ e2e_session_start() {
       *) e2e_fail "e2e_session_start: unknown option $arg" ;;
     esac
   done
-  E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kelvado-e2e.XXXXXX")
-  chmod 755 "$E2E_DIR"
-  mkdir -p "$E2E_DIR/logs" "$E2E_DIR/home" "$E2E_DIR/run"
-  chmod 700 "$E2E_DIR/run"
-  export HOME=$E2E_DIR/home
-  export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-  export XDG_CACHE_HOME=$HOME/.cache XDG_STATE_HOME=$HOME/.local/state
-  export XDG_RUNTIME_DIR=$E2E_DIR/run
-  mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
-  # Editors must not find a session to restore, a settings daemon or an accessibility bus.
-  export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 LC_ALL=C.UTF-8
-  unset SESSION_MANAGER DESKTOP_SESSION XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
+  e2e_private_folders e2e
+  # Editors must not find an accessibility bus either.
+  export NO_AT_BRIDGE=1
 
   # -displayfd lets the server take the first free display number and report it when ready.
   e2e_spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "${ac[@]}" \

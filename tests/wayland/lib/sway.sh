@@ -51,21 +51,13 @@ wl_require_tools() {
 _wl_file_has_line() { [[ -s "$1" ]] && grep -q . "$1"; }
 
 wl_session_start() {
-  E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kelvado-wl.XXXXXX")
-  chmod 755 "$E2E_DIR"
-  mkdir -p "$E2E_DIR/logs" "$E2E_DIR/home" "$E2E_DIR/run" "$E2E_DIR/sway"
-  chmod 700 "$E2E_DIR/run"
+  e2e_private_folders wl
   # sway refuses to run as root; nobody's runtime folder must be its own and private.
+  mkdir -p "$E2E_DIR/sway"
   chown nobody:nogroup "$E2E_DIR/sway"
   chmod 700 "$E2E_DIR/sway"
-  export HOME=$E2E_DIR/home
-  export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-  export XDG_CACHE_HOME=$HOME/.cache XDG_STATE_HOME=$HOME/.local/state
-  export XDG_RUNTIME_DIR=$E2E_DIR/run
-  mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
-  export GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
   # The editors serve their text on the accessibility bus: it is how the tests read it.
-  unset SESSION_MANAGER DESKTOP_SESSION XDG_CURRENT_DESKTOP NO_AT_BRIDGE WAYLAND_DISPLAY DISPLAY SWAYSOCK
+  unset NO_AT_BRIDGE DISPLAY SWAYSOCK
 
   # sway's defaults otherwise, as a user meets them. Once XWayland's display is set up, sway
   # runs the exec line, which says where everything is.
