@@ -96,6 +96,11 @@ void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/
     program_.platform.setClipboardText(Edit2.text());
     program_.platform.bringToFront(state_.TargetWindow);
     program_.platform.sendCtrlV();
+    if (!missingRouteTold_) {
+      const std::string missing = program_.platform.missingPasteRoute();
+      missingRouteTold_ = !missing.empty();
+      if (missingRouteTold_) application().showInformation(missing);
+    }
   } else {
     program_.Form3->show();
   }

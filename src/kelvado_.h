@@ -36,6 +36,8 @@ class TForm1 : public Form {
  private:
   Program& program_;
   ProgramState& state_;
+  // The user is told once per run when pastes cannot reach other programs here.
+  bool missingRouteTold_ = false;
 };
 
 }  // namespace kelvado

@@ -27,6 +27,10 @@ class Platform {
   virtual void sendCtrlV() = 0;
   // Replaces the clipboard's contents with plain text (UTF-8 here).
   virtual void setClipboardText(const std::string& text) = 0;
+  // Empty when pastes can reach other programs' windows on this desktop. Otherwise what is
+  // missing and the one thing the user can do about it, in the words the program shows; the
+  // date still goes to the clipboard.
+  virtual std::string missingPasteRoute() { return {}; }
   // The monitors' full bounds, as enumerated when asked.
   virtual std::vector<MonitorRect> monitors() = 0;
   // The running executable's full path (UTF-8).

@@ -94,6 +94,19 @@ TEST_F(Paste, LeftClickCopiesThenBringsTheTargetBackThenTypesCtrlV) {
             (Log{"clipboard 2003年04月07日(月)", "bringToFront " + std::to_string(kEditor), "ctrl+v"}));
 }
 
+// On a desktop that lets no program paste into another, the first click says what to do, once.
+TEST_F(Paste, AMissingPasteRouteIsToldOnceAfterTheFirstClicksPaste) {
+  tickWith(kEditor);
+  rig.platform.missingRoute = "拡張機能を有効にしてください";
+  const Log paste{"clipboard 2003年04月07日(月)", "bringToFront " + std::to_string(kEditor), "ctrl+v"};
+  EXPECT_EQ(clickLog(MouseButton::Left), paste);
+  ASSERT_EQ(rig.backend.messageBoxes.size(), 1u);
+  EXPECT_EQ(rig.backend.messageBoxes[0].kind, MessageKind::Information);
+  EXPECT_EQ(rig.backend.messageBoxes[0].text, "拡張機能を有効にしてください");
+  EXPECT_EQ(clickLog(MouseButton::Left), paste);
+  EXPECT_EQ(rig.backend.messageBoxes.size(), 1u);
+}
+
 TEST_F(Paste, LeftClickBeforeAnyForeignWindowStillFillsTheClipboard) {
   tickWith(rig.state.Form1Handle);
   EXPECT_EQ(clickLog(MouseButton::Left), (Log{"clipboard 2003年04月07日(月)", "bringToFront 0", "ctrl+v"}));

@@ -25,6 +25,7 @@ class FakePlatform : public Platform {
     clipboard = text;
     log.push_back("clipboard " + text);
   }
+  std::string missingPasteRoute() override { return missingRoute; }
   std::vector<MonitorRect> monitors() override { return monitorList; }
   std::string executablePath() override { return exePath; }
   LocalDateTime localNow() override { return now; }
@@ -33,6 +34,7 @@ class FakePlatform : public Platform {
   // The program's windows other than the three that record their handles.
   std::set<WindowId> ownWindows;
   std::string clipboard;
+  std::string missingRoute;
   std::vector<std::string> log;
   std::vector<MonitorRect> monitorList{{0, 0, 1024, 768}};
   std::string exePath = "/opt/kelvado/kelvado";
