@@ -19,6 +19,23 @@ Rect placedWithinMonitors(const Rect& window, const std::vector<MonitorRect>& mo
   Rect placed = window;
   if (std::int64_t{window.left} + window.width > totalWidth) placed.left = kPlacementFallback;
   if (std::int64_t{window.top} + window.height > maxHeight) placed.top = kPlacementFallback;
+  // The rule above never looks at the left and top edges, so a window saved on a monitor that
+  // was on the left or above and is gone would stay where no one can see it. Such a window comes
+  // back on each axis on which it is beside every monitor, and to (50, 50) when it lies in a gap
+  // between monitors; a window that any monitor shows, however little of it, stays.
+  const auto overlaps = [](std::int64_t from, std::int64_t length, std::int64_t begin, std::int64_t end) {
+    return from < end && from + length > begin;
+  };
+  const auto shown = [&](const Rect& r, bool alongX, bool alongY) {
+    return std::ranges::any_of(monitors, [&](const MonitorRect& m) {
+      return (!alongX || overlaps(r.left, r.width, m.left, m.right)) &&
+             (!alongY || overlaps(r.top, r.height, m.top, m.bottom));
+    });
+  };
+  if (monitors.empty() || shown(placed, true, true)) return placed;
+  if (!shown(placed, true, false)) placed.left = kPlacementFallback;
+  if (!shown(placed, false, true)) placed.top = kPlacementFallback;
+  if (!shown(placed, true, true)) placed.left = placed.top = kPlacementFallback;
   return placed;
 }
 

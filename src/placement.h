@@ -16,7 +16,8 @@ inline constexpr int kPlacementFallback = 50;
 // The outer bounds a window gets: the monitors are measured as if they stood in one row from
 // x = 0 with their tops at y = 0 (widths summed, the tallest height); a window whose right
 // edge passes that width goes to x = 50, one whose bottom edge passes that height to y = 50.
-// Its left and top edges are not tested, and it keeps its size.
+// A window that would then lie wholly outside every monitor comes back to 50 as well, on each
+// axis on which no monitor holds any of it, or on both. It keeps its size.
 Rect placedWithinMonitors(const Rect& window, const std::vector<MonitorRect>& monitors);
 
 // Where a window at `outer` on monitor `from` goes on monitor `to`, when it opens from a window

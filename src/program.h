@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct ProgramState {
   WindowId Form3Handle = 0;
   WindowId TargetWindow = 0;
   std::int32_t FlashCount = 0;
+  // Set when a settings file was there at start but could not be read, to why (in the system's
+  // words, possibly empty): the settings it holds were never seen, so it must not be saved over.
+  std::optional<std::string> settingsNotRead;
 };
 
 class Program {

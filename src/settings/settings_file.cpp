@@ -7,6 +7,7 @@
 #include "placement.h"
 #include "program.h"
 #include "settings/file_store.h"
+#include "settings/file_text.h"
 #include "settings/profile.h"
 
 namespace kelvado {
@@ -46,8 +47,10 @@ std::string settingsPath(std::string_view executablePath) {
 }
 
 void iniyomi(Program& program) {
-  const FileStore::Contents file = program.settingsFiles->read(pathOf(program));
-  const Profile ini(file.status == FileStore::Contents::Status::Read ? file.bytes : std::string());
+  FileStore::Contents file = program.settingsFiles->read(pathOf(program));
+  if (file.status == FileStore::Contents::Status::Unreadable) program.state.settingsNotRead = file.reason;
+  const Profile ini(file.status == FileStore::Contents::Status::Read ? decodeFileText(std::move(file.bytes)).text
+                                                                     : std::string());
   TForm1& form = *program.Form1;
   form.setLeft(ini.readInteger("form", "left", 0));
   form.setTop(ini.readInteger("form", "top", 0));
@@ -61,10 +64,13 @@ void iniyomi(Program& program) {
 
 void inikaki(Program& program) {
   const std::string path = pathOf(program);
-  const FileStore::Contents file = program.settingsFiles->read(path);
-  // Rewriting a file we could not read would throw away what it holds.
+  // Rewriting a file we could not read, now or at start, would throw away what it holds.
+  if (const auto& why = program.state.settingsNotRead)
+    cannotWrite(path, why->empty() ? "it could not be read at start" : "it could not be read at start: " + *why);
+  FileStore::Contents file = program.settingsFiles->read(path);
   if (file.status == FileStore::Contents::Status::Unreadable) cannotWrite(path, file.reason);
-  Profile ini(file.bytes, program.settingsFiles->newline());
+  const FileText original = decodeFileText(std::move(file.bytes));
+  Profile ini(original.text, program.settingsFiles->newline());
   const TForm1& form = *program.Form1;
   ini.writeInteger("form", "left", form.left());
   ini.writeInteger("form", "top", form.top());
@@ -73,7 +79,11 @@ void inikaki(Program& program) {
   for (int i = 1; i <= NotationSettings::kFieldCount; ++i)
     ini.writeInteger("hyoki", kHyokiKeys[i - 1], s.notation.field(i));
   for (std::size_t i = 0; i < kPmojKeys.size(); ++i) ini.writeText("pmoj", kPmojKeys[i], s.pmoj[i]);
-  if (!program.settingsFiles->replace(path, ini.text())) cannotWrite(path, program.settingsFiles->failureReason());
+  const std::string bytes = encodeFileText(original, ini.text());
+  // A file the next start would refuse to read is as good as lost.
+  if (bytes.size() > FileStore::kMaxFileBytes)
+    cannotWrite(path, "the saved file would be larger than " + std::to_string(FileStore::kMaxFileBytes) + " bytes");
+  if (!program.settingsFiles->replace(path, bytes)) cannotWrite(path, program.settingsFiles->failureReason());
 }
 
 }  // namespace kelvado

@@ -106,9 +106,27 @@ void removeLeftovers(const std::wstring& target) {
 }  // namespace
 
 FileStore::Contents Win32FileStore::read(const std::string& path) {
+  // Backup, sync and antivirus programs hold a file they look at for a moment without sharing
+  // it; a settings file read while they do would start the program with its defaults.
+  constexpr int kTries = 20;
+  constexpr DWORD kPauseMs = 50;
+  DWORD error = 0;
+  Contents contents = readOnce(path, &error);
+  for (int tried = 1; tried < kTries && (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION); ++tried) {
+    Sleep(kPauseMs);
+    contents = readOnce(path, &error);
+  }
+  return contents;
+}
+
+FileStore::Contents Win32FileStore::readOnce(const std::string& path, DWORD* error) {
   using Status = Contents::Status;
+  *error = 0;
   Handle file(openExisting(systemPath(path), GENERIC_READ));
-  if (!file.valid()) return {isMissing(GetLastError()) ? Status::Missing : Status::Unreadable, {}};
+  if (!file.valid()) {
+    *error = GetLastError();
+    return {isMissing(*error) ? Status::Missing : Status::Unreadable, {}};
+  }
   DWORD attributes = 0;
   if (!plainFileAttributes(file.get(), &attributes)) return {Status::Missing, {}};
   LARGE_INTEGER size;
@@ -121,8 +139,10 @@ FileStore::Contents Win32FileStore::read(const std::string& path) {
     if (done == contents.bytes.size()) contents.bytes.resize(std::min(done * 2 + 4096, kMaxFileBytes + 1));
     DWORD n = 0;
     if (!ReadFile(file.get(), contents.bytes.data() + done, static_cast<DWORD>(contents.bytes.size() - done), &n,
-                  nullptr))
+                  nullptr)) {
+      *error = GetLastError();
       return {Status::Unreadable, {}};
+    }
     if (n == 0) break;
     done += n;
     if (done > kMaxFileBytes) return {Status::Unreadable, {}};

@@ -14,6 +14,7 @@ namespace kelvado {
 
 class Win32FileStore : public FileStore {
  public:
+  // A file another program holds without sharing is tried again for about a second.
   Contents read(const std::string& path) override;
   // A file with the read-only attribute is left alone, as is anything but a plain file.
   bool replace(const std::string& path, std::string_view bytes) override;
@@ -21,6 +22,8 @@ class Win32FileStore : public FileStore {
   std::string_view newline() const override { return "\r\n"; }
 
  protected:
+  // error: the system's error code where opening or reading failed, else 0.
+  Contents readOnce(const std::string& path, DWORD* error);
   // The steps of a save that a full or failing disk makes fail; tests override them.
   virtual bool writeSome(HANDLE file, const char* data, DWORD size, DWORD* written);
   virtual bool flush(HANDLE file);

@@ -1,6 +1,7 @@
 // libFuzzer target for the profile engine: any bytes read as a settings file, then one text
-// and one integer written into it. Checks that nothing crashes, that the written values read
-// back, and that every other line and every other key stays as it was.
+// and one integer written into it. Checks that nothing crashes, that a file's text comes back as
+// the same bytes, that the written values read back, and that every other line and every other
+// key stays as it was.
 //
 // A longer run by hand, from a build configured with CXX=clang++ -DKELVADO_FUZZ=ON:
 //   mkdir -p /tmp/profile-corpus
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings/file_text.h"
 #include "settings/profile.h"
 
 namespace {
@@ -88,7 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* key = input.PickValueInArray(kKeys);
   const std::string value = input.ConsumeRandomLengthString(3000);
   const std::int32_t number = input.ConsumeIntegral<std::int32_t>();
-  Profile profile(input.ConsumeRemainingBytesAsString());
+  const std::string file = input.ConsumeRemainingBytesAsString();
+  const kelvado::FileText original = kelvado::decodeFileText(file);
+  require(kelvado::encodeFileText(original, original.text) == file);
+  Profile profile(original.text);
 
   for (const char* s : kSections)
     for (const char* k : kKeys) {
@@ -101,5 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   writeAndCheck(profile, section, key, value, line.substr(0, Profile::kMaxValueBytes));
   writeAndCheck(profile, section, "top", std::to_string(number), std::to_string(number));
   require(profile.readInteger(section, "top", number == 0 ? 1 : 0) == number);
+  kelvado::encodeFileText(original, profile.text());
   return 0;
 }

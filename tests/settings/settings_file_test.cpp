@@ -6,10 +6,13 @@
 #include <string>
 
 #include "rig.h"
+#include "settings/file_text.h"
 #include "settings/profile.h"
 
 namespace kelvado::testing {
 namespace {
+
+using namespace std::string_literals;
 
 const std::string kIni = "/opt/kelvado/kelvado.ini";
 
@@ -119,9 +122,15 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
       {"positions at the ends of the 32-bit range", "[form]\nleft=2147483400\ntop=-2147483648\n",
        [](Rig& r) {
          EXPECT_EQ(r.program.Form1->left(), 50);
-         EXPECT_EQ(r.program.Form1->top(), -16777215);
+         EXPECT_EQ(r.program.Form1->top(), 50);
        },
-       "[form]\nleft=50\ntop=-16777215\n"},
+       "[form]\nleft=50\ntop=50\n"},
+      {"left of every monitor", "[form]\nleft=-1600\ntop=300\n",
+       [](Rig& r) {
+         EXPECT_EQ(r.program.Form1->left(), 50);
+         EXPECT_EQ(r.program.Form1->top(), 300);
+       },
+       "[form]\nleft=50\ntop=300\n"},
       {"empty left", "[form]\nleft=\ntop=200\n", [](Rig& r) { EXPECT_EQ(r.program.Form1->left(), 0); },
        "[form]\nleft=0\ntop=200\n"},
       {"staytop 5", "[patan]\nstaytop=5\n",
@@ -183,6 +192,95 @@ TEST(Settings, HandEditedFilesLoadAndSaveBack) {
     }
     EXPECT_TRUE(saved.value("pmoj", "pmoj5").has_value());
   }
+}
+
+// Notepad's "Unicode": the values are read, and the close writes the file back in UTF-16 of its
+// own byte order and line ends, with what the user wrote kept, as a UTF-8 file would be.
+TEST(Settings, AUtf16FileIsReadAndWrittenBackInItsOwnEncoding) {
+  const std::u16string handEdited = u"; 自分用\r\n[form]\r\nleft=100\r\n[pmoj]\r\npmoj1=令和\r\n";
+  const auto bytes = [](std::u16string text, bool bigEndian) {
+    std::string out;
+    for (const char16_t unit : u"\uFEFF" + text) {
+      const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+      out += bigEndian ? high : low;
+      out += bigEndian ? low : high;
+    }
+    return out;
+  };
+  Rig utf8;
+  utf8.files.files[kIni] = "; 自分用\r\n[form]\r\nleft=100\r\n[pmoj]\r\npmoj1=令和\r\n";
+  utf8.start();
+  utf8.form1().userClose();
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+    Rig rig;
+    const std::string file = bytes(handEdited, bigEndian);
+    rig.files.files[kIni] = file;
+    rig.start();
+    EXPECT_EQ(rig.form1().left(), 100);
+    EXPECT_EQ(rig.state.pmoj[0], "令和");
+    rig.form1().userClose();
+    const std::string saved = rig.files.files.at(kIni);
+    // Up to the first key it adds, the file is what the user saved, byte for byte.
+    const std::size_t kept = bytes(u"; 自分用\r\n[form]\r\nleft=100\r\n", bigEndian).size();
+    EXPECT_EQ(saved.substr(0, kept), file.substr(0, kept));
+    const FileText read = decodeFileText(saved);
+    EXPECT_EQ(read.encoding, bigEndian ? FileText::Encoding::Utf16BigEndian : FileText::Encoding::Utf16LittleEndian);
+    EXPECT_EQ(read.text, utf8.files.files.at(kIni));
+  }
+}
+
+// UTF-16 comes back whole, whatever it holds: pairs, lone surrogates, an odd last byte.
+TEST(Settings, Utf16TextComesBackByteForByte) {
+  const struct {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"\xFF\xFE\x61\0\xE4\x65\x3D\xD8\x89\xDE"s, "\x61\xE6\x97\xA4\xF0\x9F\x9A\x89"},
+      {"\xFE\xFF\0\x61\x65\xE4\xD8\x3D\xDE\x89"s, "\x61\xE6\x97\xA4\xF0\x9F\x9A\x89"},
+      {"\xFF\xFE\x3D\xD8\x61\0\x89\xDE"s, "\xED\xA0\xBD\x61\xED\xBA\x89"},
+      {"\xFF\xFE\x61\0\0\0\x62"s, "\x61\0"s},
+      {"\xFF\xFE", ""},
+      {"[form]\r\nleft=1\r\n", "[form]\r\nleft=1\r\n"},
+  };
+  for (const auto& c : cases) {
+    const FileText read = decodeFileText(c.bytes);
+    EXPECT_EQ(read.text, c.text);
+    EXPECT_EQ(encodeFileText(read, read.text), c.bytes);
+  }
+}
+
+// A file that is there but could not be read at start (another program held it) holds settings
+// this run never saw: no close writes over it, even once it can be read again.
+TEST(Settings, AFileThatCouldNotBeReadAtStartIsNeverSavedOver) {
+  Rig rig;
+  rig.files.files[kIni] = "[pmoj]\npmoj1=mine\n";
+  rig.files.unreadable = {kIni};
+  rig.start();
+  EXPECT_EQ(rig.state.pmoj[0], "141310");
+  rig.files.unreadable.clear();
+  rig.form1().userClose();
+  EXPECT_FALSE(rig.program.app.terminated());
+  ASSERT_EQ(rig.backend.messageBoxes.size(), 1u);
+  EXPECT_EQ(rig.backend.messageBoxes[0].text, kIni + " に書き込めません.");
+  rig.program.app.closeForSession();
+  EXPECT_EQ(rig.backend.reports,
+            std::vector<std::string>{kIni + " に書き込めません: it could not be read at start: held by the test"});
+  EXPECT_EQ(rig.program.app.exitStatus(), 1);
+  EXPECT_EQ(rig.files.writes, 0);
+  EXPECT_EQ(rig.files.files.at(kIni), "[pmoj]\npmoj1=mine\n");
+}
+
+// No save makes a file that the next start would refuse as too large.
+TEST(Settings, ASaveThatWouldPassTheSizeLimitLeavesTheFileAsItWas) {
+  std::string nearlyFull = "[pmoj]\n; " + std::string(FileStore::kMaxFileBytes - 20, 'x') + "\n";
+  Rig rig;
+  rig.files.files[kIni] = nearlyFull;
+  rig.start();
+  rig.form1().userClose();
+  EXPECT_FALSE(rig.program.app.terminated());
+  EXPECT_EQ(rig.files.writes, 0);
+  EXPECT_TRUE(rig.files.files.at(kIni) == nearlyFull);  // not printed: a megabyte
 }
 
 // The first failed save keeps the window open, and a save that then succeeds closes it; a

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "disk.h"
 #include "settings/profile.h"
@@ -55,18 +56,57 @@ TEST(DiskStore, APathLongerThanWindowsOnceAllowed) {
   RemoveDirectoryW((top + L"\\" + name).c_str());
 }
 
-TEST(DiskStore, AFileAnotherProgramHoldsIsNeitherReadNorReplaced) {
+TEST(DiskStore, AFileAnotherProgramHoldsIsNeitherReadNorReplacedUnlessItLetsGoSoon) {
   TempFolder dir;
   Win32FileStore store;
   const std::string ini = dir / "kelvado.ini";
   put(ini, "old");
-  HANDLE held = CreateFileW(win32::widen(ini).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const auto hold = [&] {
+    return CreateFileW(win32::widen(ini).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  HANDLE held = hold();
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(store.read(ini).status, Status::Unreadable);
   EXPECT_FALSE(store.replace(ini, "new"));
   CloseHandle(held);
   EXPECT_EQ(contents(ini), "old");
   EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+
+  // Held for a moment, as a virus scanner does, while the program starts.
+  held = hold();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(200);
+    CloseHandle(held);
+  });
+  EXPECT_EQ(store.read(ini).bytes, "old");
+  release.join();
+}
+
+// Notepad's "Unicode" file, written back so that the system's own profile reader still reads it.
+TEST(DiskStore, AUtf16FileIsWrittenBackAsTheProfileServiceReadsIt) {
+  for (const std::string bom : {"\xFF\xFE", "\xFE\xFF"}) {
+    TempFolder dir;
+    const std::string ini = dir / "kelvado.ini";
+    const std::wstring text = L"[pmoj]\r\npmoj1=令和\r\n";
+    std::string file = bom;
+    for (const wchar_t unit : text) {
+      const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+      file += bom == "\xFF\xFE" ? std::string{low, high} : std::string{high, low};
+    }
+    put(ini, file);
+    DiskRig rig(dir);
+    EXPECT_EQ(rig.state.pmoj[0], "令和");
+    rig.form1().setLeft(123);
+    rig.form1().userClose();
+    ASSERT_TRUE(rig.program.app.terminated());
+    const std::wstring wide = win32::widen(ini);
+    wchar_t value[16]{};
+    GetPrivateProfileStringW(L"pmoj", L"pmoj1", L"", value, 16, wide.c_str());
+    EXPECT_EQ(std::wstring(value), L"令和");
+    EXPECT_EQ(GetPrivateProfileIntW(L"form", L"left", 0, wide.c_str()), 123);
+    EXPECT_EQ(GetPrivateProfileIntW(L"patan", L"yobichek", 0, wide.c_str()), 1);
+  }
 }
 
 TEST(DiskStore, ANewSettingsFileHasWindowsLineEndingsAndAHiddenOneStaysHidden) {
