@@ -52,6 +52,9 @@ struct ControlDef {
   TColor color = colors::clBtnFace;
   TColor fontColor = colors::clWindowText;
   XpmImage picture{};  // push buttons with a picture: normal and disabled images side by side
+  // False: a click on it leaves the active window of another program active, where the system
+  // lets a window decline the activation a click brings. For a control that pastes there.
+  bool activatesWindow = true;
 };
 
 struct TimerDef {
@@ -81,6 +84,9 @@ struct FormDef {
 // A hidden edit only holds text for the program, which the core keeps: a backend makes no
 // native control for it.
 constexpr bool needsNativeControl(const ControlDef& d) { return d.visible || d.kind != ControlKind::Edit; }
+
+// Labels and panels never take the keyboard focus.
+constexpr bool focusable(const ControlDef& d) { return d.kind != ControlKind::Label && d.kind != ControlKind::Panel; }
 
 // Hints appear after the pointer has rested this long over a control, and go after the second.
 inline constexpr int kHintWakeUpMs = 500;

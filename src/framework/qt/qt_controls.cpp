@@ -385,8 +385,7 @@ BuiltControl buildControl(Control& control, QWidget* parent, double scale) {
     widget->setToolTip(QString::fromUtf8(d.hint));
     widget->setToolTipDuration(kHintDurationMs);
   }
-  const bool focusable = d.kind != ControlKind::Label && d.kind != ControlKind::Panel;
-  widget->setFocusPolicy(!focusable ? Qt::NoFocus : d.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+  widget->setFocusPolicy(!focusable(d) ? Qt::NoFocus : d.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
   if (!d.visible) widget->hide();
   for (ControlProperty p : kAllProperties) built.peer->update(p);
   return built;

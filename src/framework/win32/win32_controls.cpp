@@ -595,6 +595,8 @@ LRESULT CALLBACK Win32ControlPeer::subclassProcedure(HWND, UINT message, WPARAM 
 LRESULT Win32ControlPeer::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND window = hwnd_;
   if (message == WM_MOUSEMOVE && control_.def().hint) shared_.pointerOverHint(hwnd_, wParam, lParam);
+  if (!control_.def().activatesWindow && (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE))
+    keepActivationWhilePointerIsOver(message == WM_MOUSEMOVE);
   const LRESULT result = handle(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     detach();
@@ -606,6 +608,21 @@ LRESULT Win32ControlPeer::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     control_.userMouseDown(*button, shift, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
   }
   return result;
+}
+
+// Under Wine the window manager's click-to-focus asks the window whether it takes the focus, and
+// Wine then gives it to the window whatever its click handling answers, unless the window cannot
+// be activated at all. So for as long as the pointer is over such a control the whole window
+// cannot be: the program that was active stays so, and with it the keyboard focus.
+void Win32ControlPeer::keepActivationWhilePointerIsOver(bool over) {
+  const HWND window = GetAncestor(hwnd_, GA_ROOT);
+  const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+  if (over == ((exStyle & WS_EX_NOACTIVATE) != 0)) return;
+  if (over) {
+    TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, hwnd_, 0};
+    TrackMouseEvent(&leave);
+  }
+  SetWindowLongPtrW(window, GWL_EXSTYLE, over ? exStyle | WS_EX_NOACTIVATE : exStyle & ~WS_EX_NOACTIVATE);
 }
 
 void Win32ControlPeer::detach() {

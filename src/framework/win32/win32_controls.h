@@ -13,8 +13,6 @@
 namespace kelvado::win32 {
 
 // Keyboard focus goes to these kinds only; the definition's tab stops among them take Tab.
-constexpr bool focusable(const ControlDef& d) { return d.kind != ControlKind::Label && d.kind != ControlKind::Panel; }
-
 // A control's peer exists as long as its form's; its window only once the form's window is made
 // (see Win32FormPeer). Until then the control alone holds its state, and the window shows all of
 // it when it is made.
@@ -57,6 +55,9 @@ class Win32ControlPeer : public ControlPeer {
   LRESULT defaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
   // The kind's answer to a message its parent reflected to it.
   virtual bool reflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // For a control that leaves the activation alone: its window cannot be activated while the
+  // pointer is over it.
+  void keepActivationWhilePointerIsOver(bool over);
   // The properties that only some kinds have; the text is the window's text unless a kind
   // shows it otherwise.
   virtual void refresh(ControlProperty what);

@@ -64,10 +64,13 @@ void Win32FormPeer::makeWindow() {
   // is on has another; top-most from the start when it is to stay on top.
   const DWORD exStyle = exStyle_ | (form_.stayOnTop() ? WS_EX_TOPMOST : 0);
   const RECT outer = designedOuter(GetDpiForSystem());
+  const bool main = &form_ == form_.application().mainForm();
+  // The other windows belong to the main one's taskbar button; their owner is never shown, since
+  // the main window's staying on top would pass to the windows it owned.
   CreateWindowExW(exStyle, kFormClass, widen(form_.caption()).c_str(), style_, def.left, def.top, width(outer),
-                  height(outer), nullptr, nullptr, shared_.instance(), this);
+                  height(outer), main ? nullptr : shared_.hiddenOwner(), nullptr, shared_.instance(), this);
   if (!hwnd_) throw Error("ウィンドウを作成できません");
-  if (&form_ == form_.application().mainForm()) shared_.mainWindow = hwnd_;
+  if (main) shared_.mainWindow = hwnd_;
 
   dpi_ = GetDpiForWindow(hwnd_);
   if (dpi_ == 0) dpi_ = kDesignDpi;
@@ -150,6 +153,13 @@ LRESULT Win32FormPeer::handle(UINT message, WPARAM wParam, LPARAM lParam) {
           controls_[i]->place(boundsOf(static_cast<int>(i)), font_, dpi_);
       }
       return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (const HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wParam) && focusOnActivation()) {
+        return 0;
+      }
+      break;
     case WM_WINDOWPOSCHANGED:
       if (!IsIconic(hwnd_)) GetWindowRect(hwnd_, &restored_);
       break;  // the default handling sends WM_SIZE and WM_MOVE
@@ -307,16 +317,28 @@ void Win32FormPeer::appendTabStops(int parent, std::vector<HWND>& order) const {
   }
 }
 
-void Win32FormPeer::focusNext(HWND from, bool backwards) {
+// As in a dialog, the control that had the keyboard focus gets it back, or else the first tab
+// stop, so that Space and Enter work at once.
+bool Win32FormPeer::focusOnActivation() {
+  if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) &&
+      IsWindowEnabled(lastFocus_)) {
+    SetFocus(lastFocus_);
+    return true;
+  }
+  return focusNext(nullptr, false);
+}
+
+bool Win32FormPeer::focusNext(HWND from, bool backwards) {
   std::vector<HWND> order;
   appendTabStops(-1, order);
   std::erase_if(order, [](HWND w) { return !IsWindowVisible(w) || !IsWindowEnabled(w); });
-  if (order.empty()) return;
+  if (order.empty()) return false;
   const auto n = static_cast<std::ptrdiff_t>(order.size());
   const auto found = std::ranges::find_if(order, [&](HWND w) { return w == from || IsChild(w, from); });
   std::ptrdiff_t next = backwards ? n - 1 : 0;
   if (found != order.end()) next = ((found - order.begin()) + (backwards ? n - 1 : 1)) % n;
   SetFocus(order[static_cast<std::size_t>(next)]);
+  return true;
 }
 
 }  // namespace kelvado::win32

@@ -42,7 +42,8 @@ class Win32FormPeer final : public FormPeer {
   void moveTo(int left, int top) override;
 
   // Tab and Shift+Tab: the focus goes round the definition's tab stops in their tab order.
-  void focusNext(HWND from, bool backwards);
+  // False when the window has no tab stop to go to.
+  bool focusNext(HWND from, bool backwards);
 
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -58,6 +59,7 @@ class Win32FormPeer final : public FormPeer {
   RECT boundsOf(int index) const;
   void placeBeforeShow();
   void appendTabStops(int parent, std::vector<HWND>& order) const;
+  bool focusOnActivation();
 
   Form& form_;
   Shared& shared_;
@@ -67,7 +69,8 @@ class Win32FormPeer final : public FormPeer {
   UINT dpi_ = kDesignDpi;
   HFONT font_ = nullptr;
   std::vector<std::unique_ptr<Win32ControlPeer>> controls_;
-  RECT restored_{};  // where the window is when it is not minimised
+  RECT restored_{};           // where the window is when it is not minimised
+  HWND lastFocus_ = nullptr;  // the control that had the keyboard focus when the window lost it
   bool controlsMade_ = false;
   bool shownBefore_ = false;
   bool moved_ = false;

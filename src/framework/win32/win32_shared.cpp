@@ -63,6 +63,14 @@ Shared::Shared() : instance_(GetModuleHandleW(nullptr)) {}
 
 Shared::~Shared() {
   if (tooltip_) DestroyWindow(tooltip_);
+  if (hiddenOwner_) DestroyWindow(hiddenOwner_);
+}
+
+HWND Shared::hiddenOwner() {
+  if (!hiddenOwner_)
+    hiddenOwner_ =
+        CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+  return hiddenOwner_;
 }
 
 void Shared::addHint(HWND control, const std::string& hint) {

@@ -56,6 +56,9 @@ class Shared {
   HWND mainWindow = nullptr;
   // What the main window does when the desktop session ends.
   std::function<void()> endSession;
+  // A top-level window that is never shown, made on first need, to own the windows that must
+  // have no taskbar button of their own.
+  HWND hiddenOwner();
 
   // Hints: one tooltip control for every window. It is made when the pointer first moves over a
   // control with a hint, so that start-up does not wait for a window nobody may need.
@@ -70,6 +73,7 @@ class Shared {
  private:
   HINSTANCE instance_;
   HWND tooltip_ = nullptr;
+  HWND hiddenOwner_ = nullptr;
   // Hints added before the tooltip was made: the control and its text.
   std::vector<std::pair<HWND, std::wstring>> waitingHints_;
 };

@@ -157,6 +157,40 @@ TEST_F(Win32Program, TabGoesRoundThePatternButtonsOnly) {
   EXPECT_EQ(GetFocus(), control(*program.Form3, form3::bt1));
 }
 
+// Only the main window has a taskbar button: the others are owned by a window never shown.
+// Activated, a window gives the keyboard focus back to the control that had it, or else to its
+// first tab stop. A click on the copy panel leaves another program's window active.
+TEST_F(Win32Program, OneTaskbarButtonTheFocusBackOnActivationAndNoActivationByTheCopyPanel) {
+  const HWND main = windowOf(*program.Form1);
+  program.Form2->show();
+  program.Form3->show();
+  const HWND owner = GetWindow(windowOf(*program.Form3), GW_OWNER);
+  EXPECT_EQ(GetWindow(main, GW_OWNER), nullptr);
+  EXPECT_NE(owner, nullptr);
+  EXPECT_NE(owner, main);
+  EXPECT_FALSE(IsWindowVisible(owner));
+  EXPECT_EQ(GetWindow(windowOf(*program.Form2), GW_OWNER), owner);
+  EXPECT_FALSE(exStyleOf(windowOf(*program.Form3)) & (WS_EX_TOPMOST | WS_EX_APPWINDOW));
+
+  const HWND dialog = windowOf(*program.Form3);
+  SetActiveWindow(main);
+  SetActiveWindow(dialog);
+  EXPECT_EQ(GetFocus(), control(*program.Form3, form3::bt1));
+  SetFocus(control(*program.Form3, form3::bt4));
+  SetActiveWindow(main);
+  EXPECT_EQ(GetFocus(), control(*program.Form1, form1::BitBtn1));
+  SetActiveWindow(dialog);
+  EXPECT_EQ(GetFocus(), control(*program.Form3, form3::bt4));
+
+  const HWND copy = control(*program.Form1, form1::Panel1);
+  SendMessageW(copy, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+  EXPECT_TRUE(exStyleOf(main) & WS_EX_NOACTIVATE) << "no activation while the pointer is over the copy panel";
+  SendMessageW(copy, WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(exStyleOf(main) & WS_EX_NOACTIVATE);
+  SendMessageW(control(*program.Form1, form1::CheckBox2), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+  EXPECT_FALSE(exStyleOf(main) & WS_EX_NOACTIVATE);
+}
+
 TEST_F(Win32Program, ClosingAnyOtherWindowHidesItClosingTheMainWindowEndsTheProgram) {
   program.Form2->show();
   SendMessageW(windowOf(*program.Form2), WM_CLOSE, 0, 0);
