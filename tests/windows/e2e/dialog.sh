@@ -2,7 +2,8 @@
 # The notation dialog and the help window under Wine, as a person uses them on 7 April 2003: a
 # right click on the copy panel opens the dialog with the default notation in its lists; pattern
 # button 4 recalls 4月7日; a right press on button 3 stores it and says so; another pattern,
-# then the stored one back; the help button opens the help text with its 42 lines.
+# then the stored one back; the help button opens the help text with its 42 lines. Only the main
+# window has a taskbar button.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/wine_harness.sh"
 wine_session_start
 wine_start_kelvado --faketime "2003-04-07 10:00:00"
@@ -33,6 +34,13 @@ wine_wait_window "$HELP_TITLE" >/dev/null
 help=$(wine_text --title "$HELP_TITLE" Edit)
 e2e_assert_eq 42 "$(printf '%s\n' "$help" | wc -l)" "lines of the help text"
 e2e_assert_eq "ケルバド V3.1" "$(head -n 1 <<<"$help")" "the help text's first line"
+
+# One taskbar button: the window manager is told to leave the dialog and the help window out.
+in_taskbar() { ! xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
+in_taskbar "$win" || e2e_fail "the main window is not in the taskbar"
+for w in "$dlg" "$(wine_wait_window "$HELP_TITLE")"; do
+  in_taskbar "$w" && e2e_fail "$(e2e_wm_name "$w") has a taskbar button of its own"
+done
 
 e2e_close "$win"
 e2e_wait_exit "$E2E_KELVADO_PID"
