@@ -38,6 +38,20 @@ INPUT key(WORD virtualKey, bool up) {
   return input;
 }
 
+// Movable global memory holding a copy of the bytes, as the clipboard takes them; null when
+// there is no memory.
+HGLOBAL globalCopy(const void* bytes, std::size_t size) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+  void* data = memory != nullptr ? GlobalLock(memory) : nullptr;
+  if (data == nullptr) {
+    if (memory != nullptr) GlobalFree(memory);
+    return nullptr;
+  }
+  std::memcpy(data, bytes, size);
+  GlobalUnlock(memory);
+  return memory;
+}
+
 BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
@@ -88,16 +102,8 @@ class Win32Platform : public Platform {
 
   void setClipboardText(const std::string& text) override {
     const std::wstring wide = widen(text);
-    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    HGLOBAL memory = globalCopy(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     if (memory == nullptr) return;
-    void* data = GlobalLock(memory);
-    if (data == nullptr) {
-      GlobalFree(memory);
-      return;
-    }
-    std::memcpy(data, wide.c_str(), bytes);
-    GlobalUnlock(memory);
     // Without an owner window, EmptyClipboard leaves no owner and SetClipboardData fails.
     if (clipboardOwner_ == nullptr)
       clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -105,7 +111,14 @@ class Win32Platform : public Platform {
     for (int attempt = 0; attempt < kClipboardAttempts && !(open = OpenClipboard(clipboardOwner_)); ++attempt)
       Sleep(kClipboardRetryMs);
     // A clipboard that stays busy keeps what it held: the paste then pastes that.
-    if (open && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr) memory = nullptr;
+    if (open && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr) {
+      memory = nullptr;
+      // Programs that read only ANSI text get it in the user's code page (Shift-JIS on a Japanese
+      // system), not in that of whatever keyboard layout is active when they paste.
+      const LCID locale = GetUserDefaultLCID();
+      if (HGLOBAL l = globalCopy(&locale, sizeof locale); l != nullptr && SetClipboardData(CF_LOCALE, l) == nullptr)
+        GlobalFree(l);
+    }
     if (open) CloseClipboard();
     if (memory != nullptr) GlobalFree(memory);
   }

@@ -144,7 +144,7 @@ TEST(Win32Platform, SendsCtrlVInItsOrderToTheFocusedWindow) {
   EXPECT_EQ(keysHeard, (std::vector<std::string>{"down 17", "down 86 with ctrl", "up 17", "up 86"}));
 }
 
-TEST(Win32Platform, PutsUnicodeTextOnTheClipboardEvenWhenItWasBusyForAMoment) {
+TEST(Win32Platform, PutsUnicodeTextAndItsLocaleOnTheClipboardEvenWhenItWasBusyForAMoment) {
   const auto platform = makeWin32Platform();
   const UINT otherFormat = RegisterClipboardFormatW(L"KelvadoTestFormat");
   ASSERT_TRUE(openClipboard(nullptr));
@@ -155,6 +155,15 @@ TEST(Win32Platform, PutsUnicodeTextOnTheClipboardEvenWhenItWasBusyForAMoment) {
   platform->setClipboardText("2003年04月07日(月)");
   EXPECT_EQ(clipboardText(), "2003年04月07日(月)");
   EXPECT_FALSE(IsClipboardFormatAvailable(otherFormat));
+  // With the user's locale, so that programs reading ANSI text get the user's code page.
+  ASSERT_TRUE(openClipboard(nullptr));
+  if (HANDLE locale = GetClipboardData(CF_LOCALE)) {
+    EXPECT_EQ(*static_cast<const LCID*>(GlobalLock(locale)), GetUserDefaultLCID());
+    GlobalUnlock(locale);
+  } else {
+    ADD_FAILURE() << "no locale with the text";
+  }
+  CloseClipboard();
 
   // Another program holds the clipboard open for 50 ms.
   HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
