@@ -49,6 +49,32 @@ std::wstring systemPath(const std::string& path) {
 
 bool isMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+// The system's own words for an error, in the user's language, without the line break it ends with.
+std::string systemReason(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = n != 0 && text != nullptr ? std::wstring(text, n) : L"";
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() && (reason.back() == L' ' || reason.back() == L'\r' || reason.back() == L'\n'))
+    reason.pop_back();
+  return reason.empty() ? "error " + std::to_string(error) : win32::narrow(reason);
+}
+
+// The path of the file an open handle reads, links followed, in the same long form; the given
+// path when the system cannot tell.
+std::wstring finalPath(HANDLE file, const std::wstring& given) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+    if (n == 0) return given;
+    const bool fits = n < path.size();
+    path.resize(n);
+    if (fits) return path;
+  }
+}
+
 // Opens whatever is at the path, a folder too, for the given access.
 HANDLE openExisting(const std::wstring& path, DWORD access) {
   return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -125,13 +151,15 @@ FileStore::Contents Win32FileStore::readOnce(const std::string& path, DWORD* err
   Handle file(openExisting(systemPath(path), GENERIC_READ));
   if (!file.valid()) {
     *error = GetLastError();
-    return {isMissing(*error) ? Status::Missing : Status::Unreadable, {}};
+    if (isMissing(*error)) return {Status::Missing, {}};
+    return {Status::Unreadable, {}, systemReason(*error)};
   }
   DWORD attributes = 0;
   if (!plainFileAttributes(file.get(), &attributes)) return {Status::Missing, {}};
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes)
-    return {Status::Unreadable, {}};
+  const std::string tooLarge = "larger than " + std::to_string(kMaxFileBytes) + " bytes";
+  if (!GetFileSizeEx(file.get(), &size)) return {Status::Unreadable, {}, systemReason(GetLastError())};
+  if (static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes) return {Status::Unreadable, {}, tooLarge};
   Contents contents{Status::Read, std::string(static_cast<std::size_t>(size.QuadPart), '\0')};
   std::size_t done = 0;
   // Read to the end even if the file grew meanwhile, up to the cap.
@@ -141,26 +169,31 @@ FileStore::Contents Win32FileStore::readOnce(const std::string& path, DWORD* err
     if (!ReadFile(file.get(), contents.bytes.data() + done, static_cast<DWORD>(contents.bytes.size() - done), &n,
                   nullptr)) {
       *error = GetLastError();
-      return {Status::Unreadable, {}};
+      return {Status::Unreadable, {}, systemReason(*error)};
     }
     if (n == 0) break;
     done += n;
-    if (done > kMaxFileBytes) return {Status::Unreadable, {}};
+    if (done > kMaxFileBytes) return {Status::Unreadable, {}, tooLarge};
   }
   contents.bytes.resize(done);
   return contents;
 }
 
 bool Win32FileStore::replace(const std::string& path, std::string_view bytes) {
-  const std::wstring target = systemPath(path);
+  failure_.clear();
+  std::wstring target = systemPath(path);
   DWORD oldAttributes = 0;
+  bool exists = false;
   {
     Handle old(openExisting(target, FILE_READ_ATTRIBUTES));
     if (old.valid()) {
-      if (!plainFileAttributes(old.get(), &oldAttributes) || (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return false;
-    } else if (!isMissing(GetLastError())) {
-      return false;
+      if (!plainFileAttributes(old.get(), &oldAttributes)) return fail("not a regular file");
+      if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0) return fail("the file is read-only");
+      exists = true;
+      // A link is followed: the file it names is the one saved, and the link stays a link.
+      target = finalPath(old.get(), target);
+    } else if (const DWORD error = GetLastError(); !isMissing(error)) {
+      return fail(error);
     }
   }
 
@@ -168,14 +201,20 @@ bool Win32FileStore::replace(const std::string& path, std::string_view bytes) {
   // Open until it has been moved into place (which leftover removal relies on), and shared
   // with whatever access the move opens it with.
   const std::wstring temp = temporaryName(target);
-  Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  Handle file(createTemporary(temp));
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    // A folder that takes no new files, for a file that may be written: a program kept in a
+    // shared folder, with a settings file of its user's.
+    if (exists && error == ERROR_ACCESS_DENIED) return replaceInPlace(target, bytes);
+    return fail(error);
+  }
   // Until the move the system removes the file when the handle closes, whatever becomes of us.
   if (!markForDeletion(file.get(), true)) {
+    const DWORD error = GetLastError();
     file.close();
     DeleteFileW(temp.c_str());
-    return false;
+    return fail(error);
   }
   // A file the user hid stays hidden. Not worth failing the save over.
   if (const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM); kept != 0) {
@@ -184,22 +223,71 @@ bool Win32FileStore::replace(const std::string& path, std::string_view bytes) {
     SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
   }
 
-  bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    DWORD written = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kWriteChunk));
-    ok = writeSome(file.get(), bytes.data() + done, chunk, &written) && written > 0;
-    done += written;
-  }
-  ok = ok && flush(file.get()) && markForDeletion(file.get(), false);
+  bool ok = writeAll(file.get(), bytes);
+  if (ok && !(flush(file.get()) && markForDeletion(file.get(), false))) ok = fail(GetLastError());
   if (ok && !moveOver(temp.c_str(), target.c_str())) {
-    ok = false;
+    ok = fail(GetLastError());
     if (!markForDeletion(file.get(), true)) {
       file.close();
       DeleteFileW(temp.c_str());
     }
   }
   return ok;
+}
+
+// The folder takes no new file but the file may be written. Rewriting in place cannot be all or
+// nothing against a crash in the middle, so it goes carefully: what the new text adds goes
+// beyond the old end first, where a full disk fails it before any old byte has changed; only
+// then is the old part overwritten (which takes no more room), the rest cut off and the whole
+// flushed.
+bool Win32FileStore::replaceInPlace(const std::wstring& target, std::string_view bytes) {
+  Handle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
+  LARGE_INTEGER size;
+  if (!file.valid() || !GetFileSizeEx(file.get(), &size)) return fail(GetLastError());
+  const auto oldSize = static_cast<std::size_t>(size.QuadPart);
+  const auto endAt = [&](std::size_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+  };
+  const auto writeAt = [&](std::size_t offset, std::string_view part) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return fail(GetLastError());
+    return writeAll(file.get(), part);
+  };
+  if (bytes.size() > oldSize && !writeAt(oldSize, bytes.substr(oldSize))) {
+    endAt(oldSize);
+    return false;
+  }
+  bool ok = writeAt(0, bytes.substr(0, std::min(oldSize, bytes.size())));
+  if (ok && bytes.size() < oldSize && !endAt(bytes.size())) ok = fail(GetLastError());
+  if (ok && !flush(file.get())) ok = fail(GetLastError());
+  return ok;
+}
+
+bool Win32FileStore::writeAll(HANDLE file, std::string_view bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    DWORD written = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kWriteChunk));
+    if (!writeSome(file, bytes.data() + done, chunk, &written)) return fail(GetLastError());
+    if (written == 0) return fail("nothing could be written");
+    done += written;
+  }
+  return true;
+}
+
+bool Win32FileStore::fail(DWORD error) { return fail(systemReason(error)); }
+
+bool Win32FileStore::fail(std::string reason) {
+  failure_ = std::move(reason);
+  return false;
+}
+
+HANDLE Win32FileStore::createTemporary(const std::wstring& name) {
+  return CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool Win32FileStore::writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) {

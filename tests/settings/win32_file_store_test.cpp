@@ -167,6 +167,49 @@ TEST(DiskStore, AFailingDiskLeavesTheOldFileAndNoLeftovers) {
   }
 }
 
+// A folder that takes no new file (a program in a shared folder), and in it a file the user may
+// write: the file is rewritten in place, and a disk that fills up on the way leaves it as it was.
+class ClosedFolderStore : public Win32FileStore {
+ public:
+  bool diskFull = false;
+
+ protected:
+  HANDLE createTemporary(const std::wstring&) override {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) override {
+    if (!diskFull) return Win32FileStore::writeSome(file, data, size, written);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+};
+
+TEST(DiskStore, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlaceAndSaysWhyWhenItCannotBe) {
+  TempFolder dir;
+  const std::string ini = dir / "kelvado.ini";
+  ClosedFolderStore store;
+  put(ini, "[form]\r\nleft=1\r\n");
+  EXPECT_TRUE(store.replace(ini, "short"));
+  EXPECT_EQ(contents(ini), "short");
+  EXPECT_TRUE(store.replace(ini, "a longer text than before"));
+  EXPECT_EQ(contents(ini), "a longer text than before");
+  store.diskFull = true;
+  EXPECT_FALSE(store.replace(ini, "a longer text than before, and longer still"));
+  EXPECT_EQ(contents(ini), "a longer text than before");
+  EXPECT_FALSE(store.failureReason().empty());
+  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+  // No file to rewrite: nothing is made, and the reason is the system's.
+  EXPECT_FALSE(store.replace(dir / "other.ini", "new"));
+  EXPECT_FALSE(store.failureReason().empty());
+
+  makeReadOnly(ini);
+  EXPECT_FALSE(Win32FileStore().replace(ini, "new"));
+  Win32FileStore plain;
+  plain.replace(ini, "new");
+  EXPECT_EQ(plain.failureReason(), "the file is read-only");
+}
+
 // A save killed at one step: the process ends on the spot, cleaning nothing up.
 class KilledStore : public Win32FileStore {
  public:

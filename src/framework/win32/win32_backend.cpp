@@ -50,7 +50,9 @@ Win32Backend::Win32Backend() {
   // The session ends whatever the program answers: save, and say on standard error if that
   // failed, but show no box that would hold the log-off up.
   shared_->endSession = [this] {
-    if (shared_->application) shared_->application->closeForSession();
+    if (!shared_->application) return;
+    shared_->application->closeForSession();
+    if (endProcessAtSessionEnd_) ExitProcess(static_cast<UINT>(shared_->application->exitStatus()));
   };
   // A message-only window: never shown, never sent anything but its timers.
   timerWindow_ = CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, shared_->instance(), this);
@@ -58,6 +60,18 @@ Win32Backend::Win32Backend() {
 }
 
 Win32Backend::~Win32Backend() { DestroyWindow(timerWindow_); }
+
+// A program without a console has no standard error a person sees. The event log takes the entry
+// whatever folder the program lies in, which is often what failed.
+void Win32Backend::reportError(const std::string& text) {
+  Backend::reportError(text);
+  if (HANDLE log = RegisterEventSourceW(nullptr, L"Kelvado")) {
+    const std::wstring wide = widen("ケルバド: " + text);
+    const wchar_t* strings[] = {wide.c_str()};
+    ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(log);
+  }
+}
 
 std::unique_ptr<FormPeer> Win32Backend::createFormPeer(Form& form) {
   return std::make_unique<Win32FormPeer>(form, *shared_);

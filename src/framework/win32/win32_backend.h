@@ -36,6 +36,8 @@ class Win32Backend final : public Backend {
   // title (both are the date text); the title itself is only kept here.
   void setApplicationTitle(const std::string& title) override { applicationTitle_ = title; }
   void messageBox(MessageKind kind, const std::string& caption, const std::string& text) override;
+  // Also to the Application event log, where Windows users and administrators look.
+  void reportError(const std::string& text) override;
   void runMessageLoop() override;
   void quitMessageLoop() override;
 
@@ -43,6 +45,11 @@ class Win32Backend final : public Backend {
 
   // Tests answer modal boxes here: the hook gets the box instead of a person.
   void setModalHook(std::function<void(const ModalBox&)> hook) { modalHook_ = std::move(hook); }
+
+  // Windows ends the process at will once the session's end has been announced: the program
+  // ends it first, with the status that tells whether the settings were saved. Tests that end a
+  // session in their own process turn this off.
+  void setEndProcessAtSessionEnd(bool end) { endProcessAtSessionEnd_ = end; }
 
   // A request from outside the windows (a quit the program did not post) to close the program as
   // the main window's close box would, so that the settings are saved.
@@ -64,6 +71,7 @@ class Win32Backend final : public Backend {
   std::function<void(const ModalBox&)> modalHook_;
   bool closing_ = false;
   bool loopRunning_ = false;
+  bool endProcessAtSessionEnd_ = true;
 };
 
 }  // namespace kelvado::win32

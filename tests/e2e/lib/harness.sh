@@ -331,9 +331,11 @@ e2e_start_kelvado() {
 
 # Sets E2E_FAKETIME_ENV to the environment that starts a program's clock at TIME
 # ("YYYY-MM-DD hh:mm:ss"); the clock runs on from there, and timers keep the real monotonic clock.
+# Files keep their real times: Wine takes a data file that seems changed for a new Wine and runs
+# its configuration update at every start, which on a busy machine outlasts the wait for a window.
 e2e_faketime_env() {
   [[ -n "$E2E_FAKETIME_LIB" ]] || e2e_fail "libfaketime is not installed"
-  E2E_FAKETIME_ENV=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$1" FAKETIME_DONT_FAKE_MONOTONIC=1)
+  E2E_FAKETIME_ENV=("LD_PRELOAD=$E2E_FAKETIME_LIB" "FAKETIME=@$1" FAKETIME_DONT_FAKE_MONOTONIC=1 NO_FAKE_STAT=1)
 }
 
 e2e_install_kelvado() {

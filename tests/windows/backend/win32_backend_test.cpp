@@ -66,6 +66,7 @@ class Win32Program : public ::testing::Test {
   void SetUp() override {
     program.settingsFiles = &files;
     backend.setModalHook([this](const win32::ModalBox& box) { boxes.push_back(win32::narrow(box.text)); });
+    backend.setEndProcessAtSessionEnd(false);
     program.start();
     pumpMessages();
   }
@@ -229,9 +230,13 @@ TEST_F(Win32Program, TheEndOfTheSessionSavesTheSettingsOnlyWhenItReallyEnds) {
   EXPECT_EQ(program.app.exitStatus(), 0);
 }
 
-// A log-off while the file cannot be written: no box holds it up, and the program ends saying so.
+// A log-off while the file cannot be written: no box holds it up, and the program ends saying so,
+// ending the process itself before Windows does, so that the status tells.
 TEST_F(Win32Program, TheEndOfTheSessionWithAnUnwritableFileEndsWithoutABox) {
   files.failWrites = true;
+  backend.setEndProcessAtSessionEnd(true);
+  EXPECT_EXIT(SendMessageW(windowOf(*program.Form1), WM_ENDSESSION, TRUE, 0), ::testing::ExitedWithCode(1), "");
+  backend.setEndProcessAtSessionEnd(false);
   SendMessageW(windowOf(*program.Form1), WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(program.app.terminated());
   EXPECT_EQ(program.app.exitStatus(), 1);

@@ -2,7 +2,8 @@
 # The Windows program in a folder whose name is Japanese, as a person meets it on 7 April 2003:
 # the date in the title, the settings file created on the first close beside the program with
 # Windows line ends, read at the next start, and a read-only file that keeps the window open
-# with the error shown at the first close and lets the user go at the second.
+# with the error shown at the first close and lets the user go at the second, and at a log-off
+# ends the program with status 1 and the reason in the event log.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/wine_harness.sh"
 wine_session_start
 wine_install_kelvado 'C:\ユーザー\デスクトップ\ケルバド'
@@ -55,3 +56,13 @@ done
 e2e_wait_exit "$E2E_KELVADO_PID"
 e2e_assert_eq 0 "$E2E_EXIT_STATUS" "exit status after leaving without saving"
 e2e_assert_eq "$before" "$(od -c <"$ini")" "the read-only file, untouched"
+
+# The session ends (log-off) with the file still read-only: no box holds it up, the program ends
+# with status 1, and the reason is in the Application event log, which Wine prints.
+wine_start_kelvado --faketime "2003-04-07 10:00:00"
+wineboot --end-session
+e2e_wait_exit "$E2E_KELVADO_PID"
+e2e_assert_eq 1 "$E2E_EXIT_STATUS" "exit status after a log-off that could not save"
+grep -q 'err:eventlog:ReportEventW.*kelvado.ini.*the file is read-only' "$E2E_DIR/logs/kelvado.log" ||
+  e2e_fail "no event log entry for the failed save"
+e2e_assert_eq "$before" "$(od -c <"$ini")" "the read-only file, untouched at log-off"

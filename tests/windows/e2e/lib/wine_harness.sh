@@ -158,7 +158,8 @@ wine_start_kelvado() {
     e2e_faketime_env "$faketime"
     env+=("${E2E_FAKETIME_ENV[@]}")
   fi
-  e2e_spawn kelvado env "${env[@]}" wine "$WINE_KELVADO_EXE"
+  # What the program writes to the event log, Wine prints as errors of its own.
+  e2e_spawn kelvado env "${env[@]}" WINEDEBUG=-all,err+eventlog wine "$WINE_KELVADO_EXE"
   E2E_KELVADO_PID=$E2E_LAST_PID
   # Wine's first start in a fresh prefix copy takes a few seconds.
   E2E_TIMEOUT=$((E2E_TIMEOUT * 3)) e2e_wait_until "the program's main window" _wine_find_main ||
