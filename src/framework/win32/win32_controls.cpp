@@ -671,14 +671,15 @@ COLORREF Win32ControlPeer::foreground() const {
 }
 
 // Standard controls ask their parent for their colours; a disabled one keeps the system's
-// greyed look.
+// greyed look, but for an edit or a memo, which keeps its own colour and greys only its text.
 bool Win32ControlPeer::reflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
   switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX: {
-      if (!IsWindowEnabled(hwnd_) || !brush_) return false;
+      const ControlKind kind = control_.def().kind;
+      if (!brush_ || (!IsWindowEnabled(hwnd_) && kind != ControlKind::Edit && kind != ControlKind::Memo)) return false;
       const auto dc = reinterpret_cast<HDC>(wParam);
       SetTextColor(dc, foreground());
       SetBkColor(dc, background());

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <imm.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -146,6 +147,16 @@ TEST_F(Win32Program, TheDialogIsCentredTheHelpWindowSizeable) {
   SetWindowPos(h, nullptr, 0, 0, r.right - r.left - 200, r.bottom - r.top - 100, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(boundsIn(memo), (Rect{0, 0, clientOf(h).first, clientOf(h).second})) << "the memo follows the window";
   EXPECT_GT(SendMessageW(memo, EM_GETLINECOUNT, 0, 0), lines) << "long lines wrap at the narrower edge";
+}
+
+// The dialog's note is greyed out: its text, not its white.
+TEST_F(Win32Program, TheDisabledNoteKeepsItsWhiteAndGreysItsText) {
+  program.Form3->show();
+  const Drawn note = render(control(*program.Form3, form3::Memo1));
+  EXPECT_EQ(note.at(note.width - 3, note.height - 3), 0xFFFFFFu);
+  const std::uint32_t grey = GetSysColor(COLOR_GRAYTEXT);
+  const std::uint32_t greyRgb = ((grey & 0xFF) << 16) | (grey & 0xFF00) | ((grey >> 16) & 0xFF);
+  EXPECT_NE(std::ranges::find(note.rgb, greyRgb), note.rgb.end()) << "grey text";
 }
 
 TEST_F(Win32Program, TabGoesRoundThePatternButtonsOnly) {
