@@ -70,6 +70,8 @@ inline constexpr FormDef kDefinition{
     .top = 259,
     .clientWidth = 466,
     .clientHeight = 561,
+    .outerWidth = 474,
+    .outerHeight = 595,
     .controls = kControls,
 };
 

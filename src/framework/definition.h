@@ -69,6 +69,11 @@ struct FormDef {
   int top = 0;
   int clientWidth = 0;
   int clientHeight = 0;
+  // The outer size, frame and caption included, where the design gives one: a backend that makes
+  // the frame itself makes the window this size and the client what the frame leaves of it (a
+  // sizeable window whose controls follow the client area). 0: the client size decides.
+  int outerWidth = 0;
+  int outerHeight = 0;
   BorderStyle border = BorderStyle::Sizeable;
   bool minimizeBox = true;
   bool maximizeBox = true;

@@ -188,13 +188,23 @@ void Win32FormPeer::useDpi(UINT dpi) {
 }
 
 RECT Win32FormPeer::designedOuter(UINT dpi) const {
-  RECT outer{0, 0, scaled(form_.def().clientWidth, dpi), scaled(form_.def().clientHeight, dpi)};
+  const FormDef& def = form_.def();
+  if (def.outerWidth > 0) return {0, 0, scaled(def.outerWidth, dpi), scaled(def.outerHeight, dpi)};
+  RECT outer{0, 0, scaled(def.clientWidth, dpi), scaled(def.clientHeight, dpi)};
   AdjustWindowRectExForDpi(&outer, style_, FALSE, exStyle_, dpi);
   return outer;
 }
 
 void Win32FormPeer::sizeClientAsDesigned() {
   const FormDef& def = form_.def();
+  if (def.outerWidth > 0) {
+    const RECT outer = designedOuter(dpi_);
+    RECT now;
+    GetWindowRect(hwnd_, &now);
+    if (width(now) != width(outer) || height(now) != height(outer))
+      SetWindowPos(hwnd_, nullptr, 0, 0, width(outer), height(outer), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
+  }
   const int wantedWidth = scaled(def.clientWidth, dpi_);
   const int wantedHeight = scaled(def.clientHeight, dpi_);
   RECT client;

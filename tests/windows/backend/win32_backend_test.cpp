@@ -135,7 +135,11 @@ TEST_F(Win32Program, TheDialogIsCentredTheHelpWindowSizeable) {
 
   TForm2& help = *program.Form2;
   const HWND h = windowOf(help);
-  EXPECT_EQ(clientOf(h), (std::pair{466, 561}));
+  RECT outer;
+  GetWindowRect(h, &outer);
+  EXPECT_EQ((std::pair<LONG, LONG>{outer.right - outer.left, outer.bottom - outer.top}),
+            (std::pair<LONG, LONG>{474, 595}))
+      << "outer size";
   EXPECT_TRUE((styleOf(h) & (WS_THICKFRAME | WS_MAXIMIZEBOX)) == (WS_THICKFRAME | WS_MAXIMIZEBOX));
   EXPECT_EQ(help.left(), 469);
   EXPECT_EQ(help.top(), 259);
