@@ -39,13 +39,6 @@ Rect placedWithinMonitors(const Rect& window, const std::vector<MonitorRect>& mo
   return placed;
 }
 
-Rect moveOntoMonitor(const Rect& outer, const MonitorRect& from, const MonitorRect& to) {
-  Rect moved = outer;
-  moved.left = std::min(to.left + (outer.left - from.left), to.right - outer.width);
-  moved.top = std::min(to.top + (outer.top - from.top), to.bottom - outer.height);
-  return moved;
-}
-
 void monitanai(Form& form, const std::vector<MonitorRect>& monitors) {
   // All four bounds are read before either move.
   const Rect bounds{form.left(), form.top(), form.width(), form.height()};

@@ -20,11 +20,6 @@ inline constexpr int kPlacementFallback = 50;
 // axis on which no monitor holds any of it, or on both. It keeps its size.
 Rect placedWithinMonitors(const Rect& window, const std::vector<MonitorRect>& monitors);
 
-// Where a window at `outer` on monitor `from` goes on monitor `to`, when it opens from a window
-// of the other monitor: at the same offset from the monitor's left and top edges, then pulled
-// left and up until its right and bottom edges are on the monitor. It keeps its size.
-Rect moveOntoMonitor(const Rect& outer, const MonitorRect& from, const MonitorRect& to);
-
 // Moves the form by placedWithinMonitors, from its outer bounds as they are now.
 void monitanai(Form& form, const std::vector<MonitorRect>& monitors);
 

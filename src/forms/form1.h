@@ -50,6 +50,7 @@ inline constexpr FormDef kDefinition{
     .maximizeBox = false,
     .visible = true,
     .scaled = false,
+    .icon = kApplicationIcon,
     .controls = kControls,
     .timers = kTimers,
 };

@@ -82,6 +82,8 @@ struct FormDef {
   FormPosition position = FormPosition::Designed;
   TColor color = colors::clBtnFace;
   FontDef font{};
+  // The first window's icon is the application's: every window and the taskbar button show it.
+  XpmImage icon{};
   std::span<const ControlDef> controls{};
   std::span<const TimerDef> timers{};
 };

@@ -289,4 +289,11 @@ void Application::terminate() {
   backend_.quitMessageLoop();
 }
 
+Rect moveOntoMonitor(const Rect& outer, const MonitorRect& from, const MonitorRect& to) {
+  Rect moved = outer;
+  moved.left = std::min(to.left + (outer.left - from.left), to.right - outer.width);
+  moved.top = std::min(to.top + (outer.top - from.top), to.bottom - outer.height);
+  return moved;
+}
+
 }  // namespace kelvado

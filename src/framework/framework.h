@@ -244,4 +244,9 @@ class Application {
 // in a character that sorts at or below it.
 std::string errorDisplayText(const std::string& message);
 
+// Where a window at `outer` on monitor `from` goes on monitor `to`, when it opens from a window
+// of the other monitor: at the same offset from the monitor's left and top edges, then pulled
+// left and up until its right and bottom edges are on the monitor. It keeps its size.
+Rect moveOntoMonitor(const Rect& outer, const MonitorRect& from, const MonitorRect& to);
+
 }  // namespace kelvado

@@ -1,4 +1,5 @@
 #include "placement.h"
+#include "framework/framework.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
-#include "forms/pictures.h"
 #include "framework/qt/qt_close_requests.h"
 #include "framework/qt/qt_controls.h"
 #include "framework/qt/qt_form.h"
@@ -36,7 +35,6 @@ QtBackend::QtBackend(std::unique_ptr<QApplication> app) : app_(std::move(app)) {
   // Only the program ends the loop, when its main window has agreed to close.
   QApplication::setQuitOnLastWindowClosed(false);
   if (!dynamic_cast<HintTimingStyle*>(QApplication::style())) QApplication::setStyle(new HintTimingStyle);
-  QApplication::setWindowIcon(QIcon(QPixmap(kApplicationIcon)));
   closeRequests_ = std::make_unique<CloseRequests>([this] { requestMainWindowClose(); });
 }
 
@@ -47,6 +45,7 @@ std::unique_ptr<FormPeer> QtBackend::createFormPeer(Form& form) {
   if (!application_) {
     // The first window is the main window.
     application_ = &form.application();
+    if (!form.def().icon.empty()) QApplication::setWindowIcon(QIcon(QPixmap(form.def().icon.data())));
     mainWindow_ = peer->widget();
   }
   return peer;

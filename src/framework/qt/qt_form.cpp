@@ -9,7 +9,6 @@
 #include <cmath>
 
 #include "framework/qt/qt_controls.h"
-#include "placement.h"
 
 namespace kelvado::qt {
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "placement.h"
 #include "win32/wide_text.h"
 
 namespace kelvado::win32 {
@@ -44,7 +43,8 @@ int height(const RECT& r) { return r.bottom - r.top; }
 
 Win32FormPeer::Win32FormPeer(Form& form, Shared& shared)
     : form_(form), shared_(shared), style_(styleFor(form.def())), exStyle_(exStyleFor(form.def())) {
-  static const bool registered = (registerClass(kFormClass, windowProcedure, 0, true), true);
+  // The first form made is the main window, whose icon is the application's.
+  static const bool registered = (registerClass(kFormClass, windowProcedure, 0, form.def().icon), true);
   (void)registered;
   if (!shared.application) shared.application = &form.application();
   const auto& controls = form.def().controls;

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "forms/pictures.h"
 #include "framework/win32/win32_pictures.h"
 #include "win32/wide_text.h"
 
@@ -15,13 +14,13 @@ namespace {
 constexpr WORD kApplicationIconId = 1;
 
 // The application icon at one of the system's icon sizes, kept for the life of the process.
-HICON applicationIcon(int metric) {
+HICON applicationIcon(int metric, XpmImage picture) {
   const int size = GetSystemMetrics(metric);
   if (auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kApplicationIconId),
                                                  IMAGE_ICON, size, size, LR_SHARED)))
     return icon;
-  // A build without the resource still shows the calendar page, drawn from its picture.
-  static const HICON drawn = makeIcon(decodeXpm(kApplicationIcon));
+  // A build without the resource still shows the picture, drawn.
+  static const HICON drawn = makeIcon(decodeXpm(picture));
   return drawn;
 }
 
@@ -43,7 +42,7 @@ void addTool(HWND tooltip, HWND control, std::wstring text) {
 
 }  // namespace
 
-void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, bool withApplicationIcon) {
+void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, XpmImage icon) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = style;
@@ -51,9 +50,9 @@ void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, bool with
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.lpszClassName = name;
-  if (withApplicationIcon) {
-    wc.hIcon = applicationIcon(SM_CXICON);
-    wc.hIconSm = applicationIcon(SM_CXSMICON);
+  if (!icon.empty()) {
+    wc.hIcon = applicationIcon(SM_CXICON, icon);
+    wc.hIconSm = applicationIcon(SM_CXSMICON, icon);
   }
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw Error("ウィンドウクラスを登録できません");

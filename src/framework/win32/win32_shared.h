@@ -38,8 +38,8 @@ inline constexpr const wchar_t* kTimerClass = L"KelvadoTimers";
 
 // One window class of ours; the first call registers it, later calls find it registered. Top-level
 // windows take the application icon from their class, so that the system sets it up once, with
-// the window.
-void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, bool withApplicationIcon = false);
+// the window: the program's icon resource, or else `icon` drawn.
+void registerClass(const wchar_t* name, WNDPROC procedure, UINT style, XpmImage icon = {});
 
 class Shared {
  public:
