@@ -80,6 +80,8 @@ e2e_start_kelvado --faketime "2003-04-07 10:00:00"
 expect_session_close TERM --box-up
 e2e_start_kelvado --faketime "2003-04-07 10:00:00"
 expect_session_close HUP
+e2e_start_kelvado --faketime "2003-04-07 10:00:00"
+expect_session_close INT
 chmod 644 "$ini"
 e2e_start_kelvado --faketime "2003-04-07 10:00:00"
 expect_saving_close

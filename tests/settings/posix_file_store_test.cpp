@@ -295,6 +295,34 @@ TEST(DiskStore, ASaveClearsAwayCrashedSavesFilesButNotAnotherSavesFile) {
             (std::set<std::string>{"kelvado.ini", held, "kelvado.ini.tmp-", "kelvado.ini.bak", "other.ini.tmp-1"}));
 }
 
+// Two copies of the program closing at once: a second real save runs while the first is writing.
+// Both succeed, the one that ends last decides the file, and neither leaves anything behind.
+class InterleavedStore : public PosixFileStore {
+ public:
+  explicit InterleavedStore(std::string path) : path_(std::move(path)) {}
+  bool secondSaved = false;
+
+ protected:
+  ssize_t writeSome(int fd, const char* data, std::size_t size) override {
+    if (!secondSaved) secondSaved = PosixFileStore().replace(path_, "second copy");
+    return PosixFileStore::writeSome(fd, data, size);
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST(DiskStore, TwoCopiesSavingAtOnceBothSucceed) {
+  TempFolder dir;
+  const std::string ini = dir / "kelvado.ini";
+  put(ini, "old");
+  InterleavedStore first(ini);
+  EXPECT_TRUE(first.replace(ini, "first copy"));
+  EXPECT_TRUE(first.secondSaved);
+  EXPECT_EQ(contents(ini), "first copy");
+  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+}
+
 // A whole program started beside its settings file in a real folder.
 struct DiskRig : Rig {
   explicit DiskRig(const TempFolder& dir) {

@@ -210,6 +210,34 @@ TEST(DiskStore, AFileInAFolderThatTakesNoNewFileIsRewrittenInPlaceAndSaysWhyWhen
   EXPECT_EQ(plain.failureReason(), "the file is read-only");
 }
 
+// Two copies of the program closing at once: a second real save runs while the first is writing.
+// Both succeed, the one that ends last decides the file, and neither leaves anything behind.
+class InterleavedStore : public Win32FileStore {
+ public:
+  explicit InterleavedStore(std::string path) : path_(std::move(path)) {}
+  bool secondSaved = false;
+
+ protected:
+  bool writeSome(HANDLE file, const char* data, DWORD size, DWORD* written) override {
+    if (!secondSaved) secondSaved = Win32FileStore().replace(path_, "second copy");
+    return Win32FileStore::writeSome(file, data, size, written);
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST(DiskStore, TwoCopiesSavingAtOnceBothSucceed) {
+  TempFolder dir;
+  const std::string ini = dir / "kelvado.ini";
+  put(ini, "old");
+  InterleavedStore first(ini);
+  EXPECT_TRUE(first.replace(ini, "first copy"));
+  EXPECT_TRUE(first.secondSaved);
+  EXPECT_EQ(contents(ini), "first copy");
+  EXPECT_EQ(dir.names(), std::set<std::string>{"kelvado.ini"});
+}
+
 // A save killed at one step: the process ends on the spot, cleaning nothing up.
 class KilledStore : public Win32FileStore {
  public:

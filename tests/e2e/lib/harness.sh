@@ -152,8 +152,10 @@ e2e_spawn() {
   local name=$1
   shift
   mkdir -p "$E2E_DIR/logs"
-  # setsid gives each process its own group, so teardown ends whatever it forked as well.
-  setsid "$@" </dev/null >>"$E2E_DIR/logs/$name.log" 2>&1 &
+  # setsid gives each process its own group, so teardown ends whatever it forked as well. A
+  # script's background job starts with SIGINT ignored; a program started from a terminal or a
+  # desktop does not, so neither does this one.
+  setsid env --default-signal=INT "$@" </dev/null >>"$E2E_DIR/logs/$name.log" 2>&1 &
   E2E_LAST_PID=$!
   E2E_PIDS+=("$E2E_LAST_PID")
 }

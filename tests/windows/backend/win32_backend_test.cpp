@@ -145,6 +145,15 @@ TEST_F(Win32Program, TheDialogIsCentredTheHelpWindowSizeable) {
   EXPECT_EQ(help.top(), 259);
   help.show();
   const HWND memo = control(help, form2::Memo1);
+  // Its 42 lines, each ended as an edit control needs it, or they would run together.
+  std::wstring raw(static_cast<std::size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+  raw.resize(static_cast<std::size_t>(GetWindowTextW(memo, raw.data(), static_cast<int>(raw.size()))));
+  std::size_t lineEnds = 0;
+  for (std::size_t i = raw.find(L'\n'); i != std::wstring::npos; i = raw.find(L'\n', i + 1)) {
+    EXPECT_TRUE(i > 0 && raw[i - 1] == L'\r') << "a line end without its CR at " << i;
+    ++lineEnds;
+  }
+  EXPECT_EQ(lineEnds, 41u);
   const auto lines = SendMessageW(memo, EM_GETLINECOUNT, 0, 0);
   RECT r;
   GetWindowRect(h, &r);

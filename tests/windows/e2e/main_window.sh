@@ -3,7 +3,8 @@
 # the date in the title, the settings file created on the first close beside the program with
 # Windows line ends, read at the next start, and a read-only file that keeps the window open
 # with the error shown at the first close and lets the user go at the second, and at a log-off
-# ends the program with status 1 and the reason in the event log.
+# ends the program with status 1 and the reason in the event log; from a folder more than 260
+# characters deep it keeps its settings beside itself all the same.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/wine_harness.sh"
 wine_session_start
 wine_install_kelvado 'C:\ユーザー\デスクトップ\ケルバド'
@@ -66,3 +67,16 @@ e2e_assert_eq 1 "$E2E_EXIT_STATUS" "exit status after a log-off that could not s
 grep -q 'err:eventlog:ReportEventW.*kelvado.ini.*the file is read-only' "$E2E_DIR/logs/kelvado.log" ||
   e2e_fail "no event log entry for the failed save"
 e2e_assert_eq "$before" "$(od -c <"$ini")" "the read-only file, untouched at log-off"
+
+# From a folder more than 260 characters deep, which Windows once did not allow, the program
+# finds its own path whole: its settings file lands beside it and nowhere else.
+segment=$(printf 'ケルバド%.0s' {1..15})
+WINE_KELVADO_EXE=""
+wine_install_kelvado "C:\\$segment\\$segment\\$segment\\$segment\\$segment"
+((${#WINE_KELVADO_EXE} > 260)) || e2e_fail "the path is only ${#WINE_KELVADO_EXE} characters long"
+wine_start_kelvado
+e2e_close "$E2E_KELVADO_WIN"
+e2e_wait_exit "$E2E_KELVADO_PID"
+e2e_assert_eq 0 "$E2E_EXIT_STATUS" "exit status from a deep folder"
+e2e_assert_eq "$E2E_KELVADO_DIR/kelvado.ini" "$(find "$WINEPREFIX/drive_c/$segment" -name '*.ini')" \
+  "the settings file from a deep folder"
