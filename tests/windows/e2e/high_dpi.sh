@@ -6,6 +6,8 @@ wine_session_start --dpi 144
 wine_start_kelvado --faketime "2003-04-07 10:00:00"
 win=$E2E_KELVADO_WIN
 e2e_assert_eq "375 35" "$(e2e_geometry "$win" | awk '{print $3, $4}')" "main window's client area"
+# The long date fits the wider picker (142 of 146 pixels with IPA P Gothic).
+e2e_assert_eq "2003年4月7日" "$(wine_text --class KelvadoForm SysDateTimePick32)" "the date picker's date"
 
 # A right click on the copy panel, at its centre (172, 10) scaled.
 e2e_click "$win" 258 15 3

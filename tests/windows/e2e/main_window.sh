@@ -12,6 +12,9 @@ wine_start_kelvado --faketime "2003-04-07 10:00:00"
 win=$E2E_KELVADO_WIN
 e2e_assert_eq "2003年04月07日(月)" "$(e2e_wm_name "$win")" "title"
 e2e_assert_eq "250 23" "$(e2e_geometry "$win" | awk '{print $3, $4}')" "client area at 96 DPI"
+# With IPA P Gothic for ＭＳ Ｐゴシック the long date is 100 pixels wide, 4 more than the picker
+# has beside its button: the short format, with the four-digit year.
+e2e_assert_eq "2003/4/7" "$(wine_text --class KelvadoForm SysDateTimePick32)" "the date picker's date"
 
 ini=$E2E_KELVADO_DIR/kelvado.ini
 [[ ! -e $ini ]] || e2e_fail "a settings file exists before the first close"
