@@ -329,16 +329,27 @@ class ButtonPeer final : public Win32ControlPeer {
   void place(const RECT& bounds, HFONT font, UINT dpi) override {
     Win32ControlPeer::place(bounds, font, dpi);
     if (picture_.empty()) return;
-    // Normal and disabled images stand side by side in one picture.
-    if (images_) ImageList_Destroy(images_);
-    images_ = makeImageList(resized(picture_, scaled(picture_.width, dpi), scaled(picture_.height, dpi)), 2);
+    // The button draws itself, themed like its neighbours, with an image for each of its states:
+    // normal, hot, pressed, disabled, default and stylus-hot. The picture holds the normal and
+    // the disabled image side by side.
+    const Pixels both = resized(picture_, scaled(picture_.width, dpi), scaled(picture_.height, dpi));
+    const int width = both.width / 2;
+    Pixels states{width * kButtonStates, both.height, {}};
+    for (int y = 0; y < both.height; ++y)
+      for (int state = 0; state < kButtonStates; ++state)
+        for (int x = 0; x < width; ++x) states.argb.push_back(both.at(x + (state == kDisabledState ? width : 0), y));
+    HIMAGELIST previous = images_;
+    images_ = makeImageList(states, kButtonStates);
+    BUTTON_IMAGELIST list{images_, {0, 0, 0, 0}, BUTTON_IMAGELIST_ALIGN_CENTER};
+    SendMessageW(hwnd_, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+    if (previous) ImageList_Destroy(previous);
   }
 
  protected:
   void makeWindow(HWND parent, int id, const RECT& at) override {
     const ControlDef& d = control_.def();
     if (!d.picture.empty()) picture_ = withTransparentCorner(decodeXpm(d.picture));
-    createWindow(L"BUTTON", picture_.empty() ? BS_PUSHBUTTON : BS_OWNERDRAW, 0, parent, id, at);
+    createWindow(L"BUTTON", BS_PUSHBUTTON, 0, parent, id, at);
   }
 
   bool reflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
@@ -348,30 +359,13 @@ class ButtonPeer final : public Win32ControlPeer {
       result = 0;
       return true;
     }
-    if (message == WM_DRAWITEM) {
-      drawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-      result = TRUE;
-      return true;
-    }
     return Win32ControlPeer::reflected(message, wParam, lParam, result);
   }
 
  private:
-  void drawPicture(const DRAWITEMSTRUCT& item) const {
-    RECT r = item.rcItem;
-    const bool pushed = item.itemState & ODS_SELECTED;
-    DrawFrameControl(item.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
-    int width = 0, height = 0;
-    if (images_ && ImageList_GetIconSize(images_, &width, &height)) {
-      const int shift = pushed ? 1 : 0;
-      ImageList_Draw(images_, (item.itemState & ODS_DISABLED) ? 1 : 0, item.hDC, (r.left + r.right - width) / 2 + shift,
-                     (r.top + r.bottom - height) / 2 + shift, ILD_TRANSPARENT);
-    }
-    if (item.itemState & ODS_FOCUS) {
-      InflateRect(&r, -scaled(4, dpi_), -scaled(4, dpi_));
-      DrawFocusRect(item.hDC, &r);
-    }
-  }
+  // A themed push button's states, in the order its image list holds them; the fourth is disabled.
+  static constexpr int kButtonStates = 6;
+  static constexpr int kDisabledState = 3;
 
   Pixels picture_;
   HIMAGELIST images_ = nullptr;

@@ -103,6 +103,12 @@ TEST_F(Win32Program, MainWindowIsTheDesignedRowOnTopFromTheStart) {
     EXPECT_EQ(font.lfHeight, -12) << i;
   }
   EXPECT_EQ(program.state.Form1Handle, f.handle());
+  // The version button is a push button the theme draws, like its neighbours, with its pictures.
+  const HWND version = control(f, form1::BitBtn1);
+  EXPECT_EQ(styleOf(version) & BS_TYPEMASK, BS_PUSHBUTTON);
+  BUTTON_IMAGELIST images{};
+  ASSERT_TRUE(SendMessageW(version, BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&images)));
+  EXPECT_EQ(ImageList_GetImageCount(images.himl), 6) << "one for each state";
 }
 
 // Start-up pays for the main window only: the dialog's and the help window's are made at their
