@@ -18,6 +18,18 @@ std::string_view pick(const std::array<std::string_view, N>& choices, std::int32
 
 std::string padded(const std::string& text) { return text.size() == 1 ? "0" + text : text; }
 
+// The era of a date and the year within it, counted from 1; null before the first era.
+const Era* eraOf(int year, int month, int day, int& eraYear) {
+  const auto startsBy = [&](const Era& e) {
+    return e.year < year || (e.year == year && (e.month < month || (e.month == month && e.day <= day)));
+  };
+  const Era* found = nullptr;
+  for (const Era& e : kEras)
+    if (startsBy(e)) found = &e;
+  if (found) eraYear = year - found->year + 1;
+  return found;
+}
+
 }  // namespace
 
 std::int32_t& NotationSettings::field(int position) { return this->*kFields[position - 1]; }
@@ -32,8 +44,14 @@ std::string nengappi2moj(int year, int month, int day, const NotationSettings& n
   const std::string month2 = padded(month1);
   const std::string day2 = padded(day1);
 
+  int eraYear = 0;
+  const Era* era = eraOf(year, month, day, eraYear);
+  // Forms write the first year of an era as 元 (令和元年), and its initial with the number (R1).
+  const std::string eraName = era ? std::string(era->name) + (eraYear == 1 ? "元" : std::to_string(eraYear)) : year4;
+  const std::string eraInitial = era ? std::string(era->initial) + std::to_string(eraYear) : year4;
+
   std::string text;
-  text += pick(std::array<std::string_view, 3>{"", year2, year4}, n.hyoki1);
+  text += pick(std::array<std::string_view, 5>{"", year2, year4, eraName, eraInitial}, n.hyoki1);
   text += pick(std::array<std::string_view, 5>{"", "年", "/", "-", "."}, n.hyoki2);
   text += pick(std::array<std::string_view, 2>{month1, month2}, n.hyoki3);
   text += pick(std::array<std::string_view, 4>{"月", "/", "-", "."}, n.hyoki4);

@@ -21,7 +21,7 @@ static_assert(std::size(kListHandlers) == std::size(form3::kLists) &&
               std::size(kButtonHandlers) == std::size(form3::kPatternButtons));
 
 // What each choice writes for 7 April 2003, the date the dialog's heading names.
-constexpr const char* kYearSamples[] = {"", "03", "2003"};
+constexpr const char* kYearSamples[] = {"", "03", "2003", "平成15", "H15"};
 constexpr const char* kAfterYearSamples[] = {"", "年", "/", "-", "."};
 constexpr const char* kMonthSamples[] = {"4", "04"};
 constexpr const char* kAfterMonthSamples[] = {"月", "/", "-", "."};

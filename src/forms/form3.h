@@ -29,7 +29,7 @@ inline constexpr ControlId kPatternButtons[] = {bt1, bt2, bt3, bt4, bt5};
 using namespace colors;
 
 // Item i of a list stands for value i of its field.
-inline constexpr const char* kYearItems[] = {"なし", "2桁", "4桁"};
+inline constexpr const char* kYearItems[] = {"なし", "2桁", "4桁", "和暦", "略号"};
 inline constexpr const char* kAfterYearItems[] = {"なし", "年", "/", "-", "."};
 inline constexpr const char* kMonthItems[] = {"1桁", "2桁"};
 inline constexpr const char* kAfterMonthItems[] = {"月", "/", "-", "."};

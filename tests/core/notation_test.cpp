@@ -36,11 +36,37 @@ TEST(Notation, CutsTheTwoDigitYearFromTheText) {
 
 TEST(Notation, ValuesOutsideAFieldsChoicesWriteNothingForThatPiece) {
   EXPECT_EQ(nengappi2moj(2003, 4, 7, {0, 0, 0, 0, 0, 0}), "4月7");
-  EXPECT_EQ(nengappi2moj(2003, 4, 7, {3, 1, 1, 0, 1, 1}), "年04月07日");
+  EXPECT_EQ(nengappi2moj(2003, 4, 7, {5, 1, 1, 0, 1, 1}), "年04月07日");
   EXPECT_EQ(nengappi2moj(2003, 4, 7, {2, 1, 1, 4, 1, 1}), "2003年0407日");
   EXPECT_EQ(nengappi2moj(2003, 4, 7, {2, 1, 1, -1, 1, 1}), "2003年0407日");
   EXPECT_EQ(nengappi2moj(2003, 4, 7, {2, 1, 1, 0, 1, 2}), "2003年04月07");
   EXPECT_EQ(nengappi2moj(2003, 4, 7, {-7, 99, 2, 0, 9, 1}), "月日");
+}
+
+// The era year: the last day of each era, the first of the next (its 元 year), and the days
+// before the first era, which keep the four-digit year.
+TEST(Notation, WritesTheEraYearByNameAndByInitial) {
+  const struct {
+    int year, month, day;
+    const char* name;
+    const char* initial;
+  } cases[] = {
+      {1867, 12, 31, "1867", "1867"}, {1868, 1, 1, "明治元", "M1"},        {1912, 7, 29, "明治45", "M45"},
+      {1912, 7, 30, "大正元", "T1"},  {1926, 12, 24, "大正15", "T15"},     {1926, 12, 25, "昭和元", "S1"},
+      {1927, 1, 1, "昭和2", "S2"},    {1989, 1, 7, "昭和64", "S64"},       {1989, 1, 8, "平成元", "H1"},
+      {2003, 4, 7, "平成15", "H15"},  {2019, 4, 30, "平成31", "H31"},      {2019, 5, 1, "令和元", "R1"},
+      {2026, 4, 7, "令和8", "R8"},    {9999, 12, 31, "令和7981", "R7981"},
+  };
+  for (const auto& c : cases) {
+    const std::string dayAndMonth = std::to_string(c.month) + "." + std::to_string(c.day);
+    EXPECT_EQ(nengappi2moj(c.year, c.month, c.day, {3, 4, 0, 3, 0, 0}), c.name + ("." + dayAndMonth));
+    EXPECT_EQ(nengappi2moj(c.year, c.month, c.day, {4, 4, 0, 3, 0, 0}), c.initial + ("." + dayAndMonth));
+  }
+  // With every text after the year, as forms write it.
+  const char* const after[] = {"令和8年4月7日", "令和8/4/7日", "令和8-4-7日", "令和8.4.7日"};
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(nengappi2moj(2026, 4, 7, {3, i, 0, i == 1 ? 0 : i - 1, 0, 1}), after[i - 1]);
+  EXPECT_EQ(nengappi2moj(2026, 4, 7, {4, 4, 0, 3, 0, 0}), "R8.4.7");
+  EXPECT_EQ(nengappi2moj(2019, 5, 1, {3, 1, 0, 0, 0, 1}), "令和元年5月1日");
 }
 
 TEST(Notation, TwoDigitMonthsAndDaysReadTheSameUnderBothChoices) {

@@ -161,7 +161,7 @@ TEST(DialogDefinition, ListsOfferTheChoicesOfTheirFields) {
   // The six lists, three to a row.
   // clang-format off
   const std::vector<std::vector<std::string>> expected = {
-      {"なし", "2桁", "4桁"}, {"なし", "年", "/", "-", "."}, {"1桁", "2桁"},
+      {"なし", "2桁", "4桁", "和暦", "略号"}, {"なし", "年", "/", "-", "."}, {"1桁", "2桁"},
       {"月", "/", "-", "."},   {"1桁", "2桁"},               {"なし", "日"},
   };
   // clang-format on

@@ -25,7 +25,7 @@ TEST(HandEditedNotation, AFieldOutsideItsListShowsNoSelectionAndKeepsItsPreview)
   Rig rig;
   rig.start();
   // As a hand-edited settings file would leave them.
-  rig.state.notation.hyoki1 = 3;
+  rig.state.notation.hyoki1 = 5;
   rig.state.notation.hyoki4 = -1;
   openDialog(rig);
   TForm3& f = rig.form3();
@@ -35,7 +35,7 @@ TEST(HandEditedNotation, AFieldOutsideItsListShowsNoSelectionAndKeepsItsPreview)
 
   // A pick elsewhere leaves the odd field as it is.
   f.ComboBox2.userPickItem(2);
-  EXPECT_EQ(rig.state.notation.hyoki1, 3);
+  EXPECT_EQ(rig.state.notation.hyoki1, 5);
   EXPECT_EQ(rig.state.notation.hyoki4, -1);
   EXPECT_EQ(f.lab1.text(), "lab1");
   EXPECT_EQ(rig.form1().caption(), "/0407日(月)");

@@ -40,7 +40,8 @@ TEST_F(Patterns, StoringTheDefaultsIntoSlot2) {
 
 TEST_F(Patterns, StoreThenRecallRestoresEveryNotationOfSingleDigits) {
   for (const NotationSettings& n :
-       {NotationSettings{1, 4, 1, 3, 1, 0}, NotationSettings{0, 0, 0, 0, 0, 0}, NotationSettings{9, 8, 7, 6, 5, 4}}) {
+       {NotationSettings{1, 4, 1, 3, 1, 0}, NotationSettings{0, 0, 0, 0, 0, 0}, NotationSettings{3, 1, 0, 0, 0, 1},
+        NotationSettings{4, 4, 0, 3, 0, 0}, NotationSettings{9, 8, 7, 6, 5, 4}}) {
     rig.state.notation = n;
     rig.rightClick(dialog.bt5);
     rig.leftClick(dialog.bt4);  // move away first
@@ -48,7 +49,7 @@ TEST_F(Patterns, StoreThenRecallRestoresEveryNotationOfSingleDigits) {
     EXPECT_EQ(rig.state.notation, n);
   }
   EXPECT_EQ(rig.state.pmoj[4], "987654");
-  EXPECT_EQ(rig.backend.messageBoxes.size(), 3u);  // the confirmations, no errors
+  EXPECT_EQ(rig.backend.messageBoxes.size(), 5u);  // the confirmations, no errors
 }
 
 TEST_F(Patterns, RecallingTheDefaultThirdPatternWritesMonthSlashDay) {
