@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "framework/definition.h"
+#include "version.h"
 
 namespace kelvado::form2 {
 
@@ -15,7 +16,7 @@ using namespace colors;
 inline constexpr ControlDef kControls[] = {
     // Read-only rather than disabled, so that the text can still be selected and copied.
     {.kind = ControlKind::Memo, .name = "Memo1", .left = 0, .top = 0, .width = 466, .height = 561,
-     .text = "ケルバド V3.1\n"
+     .text = "ケルバド V" KELVADO_VERSION "\n"
              "\n"
              "作者：こもれび小工房\n"
              "E-Mail：komorebi-kobo@example.jp\n"

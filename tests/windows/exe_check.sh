@@ -13,9 +13,13 @@ echo "imports:" $dlls
 system='kernel32|user32|gdi32|comctl32|advapi32|shell32|ole32|oleaut32|msvcrt|imm32|uxtheme'
 foreign=$(grep -viE "^($system|api-ms-win-[a-z0-9-]+)\.dll\$" <<<"$dlls" || true)
 [[ -z $foreign ]] || { echo "FAIL: imports beyond Windows itself:" $foreign >&2; exit 1; }
-# The icon, the version information (3.1, ケルバド) and the manifest are inside.
+# The icon, the version information (the product, its author and the copyright) and the manifest
+# are inside.
 "$objdump" -h "$exe" | grep -q '\.rsrc' || { echo "FAIL: no resources" >&2; exit 1; }
 grep -qa 'Microsoft.Windows.Common-Controls' "$exe" || { echo "FAIL: no manifest" >&2; exit 1; }
-product=$(printf 'ケルバド' | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 | tr -d ' \n')
-od -An -tx1 -v "$exe" | tr -d ' \n' | grep -q "$product" || { echo "FAIL: no version information" >&2; exit 1; }
+contents=$(od -An -tx1 -v "$exe" | tr -d ' \n')
+for text in ケルバド こもれび小工房 'Copyright (C) こもれび小工房'; do
+  utf16=$(printf '%s' "$text" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 | tr -d ' \n')
+  grep -q "$utf16" <<<"$contents" || { echo "FAIL: no \"$text\" in the version information" >&2; exit 1; }
+done
 echo "ok"
