@@ -53,16 +53,22 @@ void onGeometry(void* data, org_kde_plasma_window* h, std::int32_t x, std::int32
   win.x = x, win.y = y, win.width = w, win.height = height;
 }
 void onPid(void* data, org_kde_plasma_window* h, std::uint32_t pid) { of(data, h).pid = pid; }
+void onMenu(void*, org_kde_plasma_window*, const char*, const char*) {}
 const org_kde_plasma_window_listener kWindowListener{onText,    onText,   onState,    onNumber,  onText, onNothing,
-                                                     onNothing, onParent, onGeometry, onNothing, onPid};
+                                                     onNothing, onParent, onGeometry, onNothing, onPid,  onText,
+                                                     onText,    onMenu,   onText,     onText,    onText};
 
 void onShowDesktop(void*, org_kde_plasma_window_management*, std::uint32_t) {}
+void onStacking(void*, org_kde_plasma_window_management*, wl_array*) {}
+void onStackingUuids(void*, org_kde_plasma_window_management*, const char*) {}
+void onWindowWithUuid(void*, org_kde_plasma_window_management*, std::uint32_t, const char*) {}
 void onWindow(void* data, org_kde_plasma_window_management* manager, std::uint32_t id) {
   Window& w =
       static_cast<Session*>(data)->list.emplace_back(Window{org_kde_plasma_window_management_get_window(manager, id)});
   org_kde_plasma_window_add_listener(w.handle, &kWindowListener, data);
 }
-const org_kde_plasma_window_management_listener kManagerListener{onShowDesktop, onWindow};
+const org_kde_plasma_window_management_listener kManagerListener{onShowDesktop, onWindow, onStacking, onStackingUuids,
+                                                                 onWindowWithUuid};
 
 void announce(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
   auto* s = static_cast<Session*>(data);

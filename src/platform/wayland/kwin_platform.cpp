@@ -113,6 +113,9 @@ class KwinPlatform : public WrappedX11 {
 
  private:
   static void onShowDesktop(void*, org_kde_plasma_window_management*, std::uint32_t) {}
+  static void onStacking(void*, org_kde_plasma_window_management*, wl_array*) {}
+  static void onStackingUuids(void*, org_kde_plasma_window_management*, const char*) {}
+  static void onWindowWithUuid(void*, org_kde_plasma_window_management*, std::uint32_t, const char*) {}
 
   static void onWindow(void* data, org_kde_plasma_window_management* manager, std::uint32_t internalId) {
     auto* self = static_cast<KwinPlatform*>(data);
@@ -127,6 +130,7 @@ class KwinPlatform : public WrappedX11 {
   static void onNothing(void*, org_kde_plasma_window*) {}
   static void onParent(void*, org_kde_plasma_window*, org_kde_plasma_window*) {}
   static void onGeometry(void*, org_kde_plasma_window*, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t) {}
+  static void onMenu(void*, org_kde_plasma_window*, const char*, const char*) {}
 
   static void onState(void* data, org_kde_plasma_window* handle, std::uint32_t flags) {
     if (Window* w = static_cast<KwinPlatform*>(data)->find(handle))
@@ -163,9 +167,11 @@ class KwinPlatform : public WrappedX11 {
                           std::uint32_t) {}
   static void onRepeat(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
 
-  static constexpr org_kde_plasma_window_management_listener kManagerListener{onShowDesktop, onWindow};
+  static constexpr org_kde_plasma_window_management_listener kManagerListener{onShowDesktop, onWindow, onStacking,
+                                                                              onStackingUuids, onWindowWithUuid};
   static constexpr org_kde_plasma_window_listener kWindowListener{
-      onText, onText, onState, onNumber, onText, onUnmapped, onNothing, onParent, onGeometry, onNothing, onPid};
+      onText,    onText, onState, onNumber, onText, onUnmapped, onNothing, onParent, onGeometry,
+      onNothing, onPid,  onText,  onText,   onMenu, onText,     onText,    onText};
   static constexpr wl_keyboard_listener kKeyboardListener{onKeymap, onEnter, onLeave, onKey, onModifiers, onRepeat};
 
   Window* find(org_kde_plasma_window* handle) {
@@ -192,10 +198,29 @@ class KwinPlatform : public WrappedX11 {
   WindowId lastSerial_ = 0;
 };
 
+// Pastes as on X11; the date goes on the compositor's clipboard all the same: KWin copies the
+// Wayland clipboard over XWayland's when an X11 window gets the focus, which the click on the
+// program's window does, and that copy could overtake the program's own on X11.
 class KwinNotGrantedPlatform : public WrappedX11 {
  public:
-  using WrappedX11::WrappedX11;
+  KwinNotGrantedPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
+      : WrappedX11(std::move(x11)),
+        connection_(std::move(connection)),
+        seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
+        clipboard_(DataControlClipboard::make(*connection_, seat_)) {}
+  ~KwinNotGrantedPlatform() override {
+    clipboard_.reset();
+    wl_seat_destroy(seat_);
+  }
+  void setClipboardText(const std::string& text) override {
+    if (clipboard_ == nullptr || !clipboard_->set(text)) x11_->setClipboardText(text);
+  }
   std::string missingPasteRoute() override { return kKwinNotGranted; }
+
+ private:
+  std::unique_ptr<Connection> connection_;
+  wl_seat* seat_;
+  std::unique_ptr<DataControlClipboard> clipboard_;
 };
 
 }  // namespace
@@ -212,9 +237,10 @@ std::unique_ptr<Platform> makeKwinPlatform(std::unique_ptr<Platform> x11, std::u
   return std::make_unique<KwinPlatform>(std::move(x11), std::move(connection));
 }
 
-std::unique_ptr<Platform> makeKwinNotGrantedPlatform(std::unique_ptr<Platform> x11) {
+std::unique_ptr<Platform> makeKwinNotGrantedPlatform(std::unique_ptr<Platform> x11,
+                                                     std::unique_ptr<Connection> connection) {
   std::fprintf(stderr, "kelvado: %s\n", kKwinNotGranted);
-  return std::make_unique<KwinNotGrantedPlatform>(std::move(x11));
+  return std::make_unique<KwinNotGrantedPlatform>(std::move(x11), std::move(connection));
 }
 
 }  // namespace kelvado::wayland

@@ -30,7 +30,9 @@ class WrappedX11 : public Platform {
 std::unique_ptr<Platform> makeWlrootsPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection);
 // KWin: its window management, fake input, data control.
 std::unique_ptr<Platform> makeKwinPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection);
-// KWin that has not granted this program its interfaces: X11 as it is, and what to do about it.
-std::unique_ptr<Platform> makeKwinNotGrantedPlatform(std::unique_ptr<Platform> x11);
+// KWin that has not granted this program its interfaces: X11 with the compositor's clipboard,
+// and what to do about it.
+std::unique_ptr<Platform> makeKwinNotGrantedPlatform(std::unique_ptr<Platform> x11,
+                                                     std::unique_ptr<Connection> connection);
 
 }  // namespace kelvado::wayland

@@ -16,7 +16,8 @@ std::unique_ptr<Platform> makeWaylandPlatform(std::unique_ptr<Platform> x11) {
   switch (wayland::chooseRoute(globals)) {
     case wayland::Route::kWlroots: return wayland::makeWlrootsPlatform(std::move(x11), std::move(connection));
     case wayland::Route::kKwin: return wayland::makeKwinPlatform(std::move(x11), std::move(connection));
-    case wayland::Route::kKwinNotGranted: return wayland::makeKwinNotGrantedPlatform(std::move(x11));
+    case wayland::Route::kKwinNotGranted:
+      return wayland::makeKwinNotGrantedPlatform(std::move(x11), std::move(connection));
     case wayland::Route::kX11: break;
   }
   std::fputs(wayland::shortfall(globals).c_str(), stderr);

@@ -1,0 +1,117 @@
+#!/bin/bash
+# The program's main job on KDE Plasma's compositor (KWin), on 7 April 2003, installed with
+# `cmake --install` so that KWin grants it its window list and fake input: PASTES pastes into a
+# native Wayland mousepad and as many into an X11 mousepad in one session, taking turns, each
+# focused by a click as a person does, in the keyboard layout given (KWin's default, us, when
+# none is). With the default layout besides: a click on the program's own window leaves the
+# target as it was; a target closed before the click costs only the paste; and the same
+# program started from a path no desktop entry names says what is missing and what to do.
+#   kwin_paste.sh PASTES [XKB_LAYOUT XKB_VARIANT]
+. "$(dirname "${BASH_SOURCE[0]}")/lib/kwin.sh"
+pastes=$1
+layout=${2:-}
+date_text="2003年04月07日(月)"
+
+wl_require_tools xdotool
+wl_session_start "$layout" "${3:-}"
+e2e_start_kelvado --faketime "2003-04-07 10:00:00"
+win=$E2E_KELVADO_WIN
+if [[ -s "$E2E_DIR/logs/kelvado.log" ]]; then
+  e2e_fail "the installed program said at start: $(cat "$E2E_DIR/logs/kelvado.log")"
+fi
+
+printf 'Wayland:' >"$E2E_DIR/native.txt"
+printf 'X11:' >"$E2E_DIR/x11.txt"
+# KWin centres each new window: the X11 editor goes to the left, narrow, so that each editor
+# has a part the other never covers, and the program's window stays clear of both.
+wl_start_editor x11 "$E2E_DIR/x11.txt"
+x11=$E2E_LAST_PID
+x11_win=$(e2e_find_window "$x11")
+e2e_move "$x11_win" 0 300
+e2e_resize "$x11_win" 180 400
+wl_start_editor wayland "$E2E_DIR/native.txt"
+native=$E2E_LAST_PID
+e2e_move "$win" 300 40
+
+# The program notices a window at its next 500 ms look at the foreground window; a hand takes
+# longer than that to reach the copy panel.
+wait_for_the_next_look() { sleep 0.6; }
+
+native_text="Wayland:"
+x11_text="X11:"
+native_landed=0
+x11_landed=0
+for ((i = 1; i <= pastes; i++)); do
+  wl_focus "$native"
+  wait_for_the_next_look
+  e2e_click_control "$win" copy
+  native_text+=$date_text
+  wl_wait_text "$native" "$native_text" || e2e_fail "paste $i never reached the native mousepad"
+  native_landed=$i
+
+  wl_focus "$x11"
+  wait_for_the_next_look
+  e2e_click_control "$win" copy
+  x11_text+=$date_text
+  wl_wait_text "$x11" "$x11_text" || e2e_fail "paste $i never reached the X11 mousepad"
+  x11_landed=$i
+done
+e2e_log "KWin, layout ${layout:-us} ${3:-}: native Wayland mousepad: $native_landed of $pastes pastes landed"
+e2e_log "KWin, layout ${layout:-us} ${3:-}: X11 mousepad: $x11_landed of $pastes pastes landed"
+[[ -z "$layout" ]] || exit 0
+
+# Looks at the program's own window, over two looks, do not make it the target.
+focus_the_program() {
+  e2e_click "$win" 135 19 # under the weekday, where no control is
+  wl_wait_focus "$E2E_KELVADO_PID"
+}
+wl_focus "$native"
+wait_for_the_next_look
+focus_the_program
+wait_for_the_next_look
+wait_for_the_next_look
+e2e_click_control "$win" copy
+native_text+=$date_text
+wl_wait_text "$native" "$native_text" || e2e_fail "after a look at the program's own window the paste went astray"
+
+# A target that has gone: the date still goes on the clipboard, no editor changes, and the
+# next paste lands.
+wl_start_editor wayland
+doomed=$E2E_LAST_PID
+wl_focus "$doomed"
+wait_for_the_next_look
+# Closed while the program's window has the focus, so that no look can find another target.
+focus_the_program
+wl_close "$doomed"
+wait_for_the_next_look
+wl_set_clipboard "held by another program"
+e2e_click_control "$win" copy
+e2e_wait_until "the date text on the Wayland clipboard" _wl_clipboard_is "$date_text"
+sleep 0.5
+e2e_assert_eq "$native_text" "$(wl_text "$native")" "the native mousepad after a paste meant for a closed window"
+e2e_assert_eq "$x11_text" "$(wl_text "$x11")" "the X11 mousepad after a paste meant for a closed window"
+wl_focus "$native"
+wait_for_the_next_look
+e2e_click_control "$win" copy
+native_text+=$date_text
+wl_wait_text "$native" "$native_text" || e2e_fail "the paste after a closed target never landed"
+wl_close "$E2E_KELVADO_PID"
+
+# Started from a path that no desktop entry names, KWin grants nothing: the program says so at
+# start and, at the first click, in a message box; the date still goes on the clipboard.
+mkdir -p "$E2E_DIR/loose"
+cp "$E2E_KELVADO_DIR/kelvado" "$E2E_DIR/loose/kelvado"
+e2e_faketime_env "2003-04-07 10:00:00"
+e2e_spawn loose env "${E2E_FAKETIME_ENV[@]}" "$E2E_DIR/loose/kelvado"
+loose=$E2E_LAST_PID
+loose_win=$(e2e_find_window "$loose")
+grep -q 'cmake --install' "$E2E_DIR/logs/loose.log" ||
+  e2e_fail "the program started from an unnamed path said: [$(cat "$E2E_DIR/logs/loose.log")]"
+e2e_move "$loose_win" 300 40
+wl_focus "$native"
+wait_for_the_next_look
+wl_set_clipboard "held by another program"
+e2e_click_control "$loose_win" copy
+_message_box_shown() { (($(xdotool search --onlyvisible --pid "$loose" 2>/dev/null | wc -l) > 1)); }
+e2e_wait_until "the message box of the program without KWin's interfaces" _message_box_shown
+e2e_wait_until "the date text on the Wayland clipboard" _wl_clipboard_is "$date_text"
