@@ -14,16 +14,11 @@ date_text="2003年04月07日(月)"
 
 wl_require_tools xdotool
 wl_session_start "$layout" "${3:-}"
-e2e_start_kelvado --faketime "2003-04-07 10:00:00"
-win=$E2E_KELVADO_WIN
-if [[ -s "$E2E_DIR/logs/kelvado.log" ]]; then
-  e2e_fail "the installed program said at start: $(cat "$E2E_DIR/logs/kelvado.log")"
-fi
 
 printf 'Wayland:' >"$E2E_DIR/native.txt"
 printf 'X11:' >"$E2E_DIR/x11.txt"
-# KWin centres each new window: the X11 editor goes to the left, narrow, so that each editor
-# has a part the other never covers, and the program's window stays clear of both.
+# KWin centres each new window: the X11 editor goes to the left and down (GTK keeps it 461
+# wide), so that each editor has a part the other never covers; the program stays clear of both.
 wl_start_editor x11 "$E2E_DIR/x11.txt"
 x11=$E2E_LAST_PID
 x11_win=$(e2e_find_window "$x11")
@@ -31,6 +26,45 @@ e2e_move "$x11_win" 0 300
 e2e_resize "$x11_win" 180 400
 wl_start_editor wayland "$E2E_DIR/native.txt"
 native=$E2E_LAST_PID
+
+# Started from a path that no desktop entry names, KWin grants nothing: the program says so at
+# start and, at the first click, in a message box; the date still goes on the clipboard.
+if [[ -z "$layout" ]]; then
+mkdir -p "$E2E_DIR/loose"
+cp "$E2E_KELVADO_DIR/kelvado" "$E2E_DIR/loose/kelvado"
+e2e_faketime_env "2003-04-07 10:00:00"
+e2e_spawn loose env "${E2E_FAKETIME_ENV[@]}" "$E2E_DIR/loose/kelvado"
+loose=$E2E_LAST_PID
+loose_win=$(e2e_find_window "$loose")
+grep -q 'cmake --install' "$E2E_DIR/logs/loose.log" ||
+  e2e_fail "the program started from an unnamed path said: [$(cat "$E2E_DIR/logs/loose.log")]"
+wl_focus "$native"
+wl_set_clipboard "held by another program"
+# A window of the process that is neither the main window nor a one-line hint.
+_message_box_shown() {
+  local w height
+  for w in $(xdotool search --onlyvisible --pid "$loose" 2>/dev/null); do
+    read -r _ _ _ height <<<"$(e2e_geometry "$w")"
+    ((height > 40)) && return 0
+  done
+  return 1
+}
+# Clicked through XWayland's own test input: KWin's pointer often never delivered a press to
+# this X11 window (in about half of the trial runs here, and then no further click either).
+read -r x y _ _ <<<"$(e2e_geometry "$loose_win")"
+read -r left top width height <<<"${E2E_FORM1_CONTROLS[copy]}"
+xdotool mousemove $((x + left + width / 2)) $((y + top + height / 2)) mousedown 1 sleep 0.08 mouseup 1
+e2e_wait_until "the message box of the program without KWin's interfaces" _message_box_shown
+e2e_wait_until "the date text on the Wayland clipboard" _wl_clipboard_is "$date_text"
+kill "$loose"
+e2e_wait_exit "$loose"
+fi
+
+e2e_start_kelvado --faketime "2003-04-07 10:00:00"
+win=$E2E_KELVADO_WIN
+if [[ -s "$E2E_DIR/logs/kelvado.log" ]]; then
+  e2e_fail "the installed program said at start: $(cat "$E2E_DIR/logs/kelvado.log")"
+fi
 e2e_move "$win" 300 40
 
 # The program notices a window at its next 500 ms look at the foreground window; a hand takes
@@ -95,23 +129,3 @@ wait_for_the_next_look
 e2e_click_control "$win" copy
 native_text+=$date_text
 wl_wait_text "$native" "$native_text" || e2e_fail "the paste after a closed target never landed"
-wl_close "$E2E_KELVADO_PID"
-
-# Started from a path that no desktop entry names, KWin grants nothing: the program says so at
-# start and, at the first click, in a message box; the date still goes on the clipboard.
-mkdir -p "$E2E_DIR/loose"
-cp "$E2E_KELVADO_DIR/kelvado" "$E2E_DIR/loose/kelvado"
-e2e_faketime_env "2003-04-07 10:00:00"
-e2e_spawn loose env "${E2E_FAKETIME_ENV[@]}" "$E2E_DIR/loose/kelvado"
-loose=$E2E_LAST_PID
-loose_win=$(e2e_find_window "$loose")
-grep -q 'cmake --install' "$E2E_DIR/logs/loose.log" ||
-  e2e_fail "the program started from an unnamed path said: [$(cat "$E2E_DIR/logs/loose.log")]"
-e2e_move "$loose_win" 300 40
-wl_focus "$native"
-wait_for_the_next_look
-wl_set_clipboard "held by another program"
-e2e_click_control "$loose_win" copy
-_message_box_shown() { (($(xdotool search --onlyvisible --pid "$loose" 2>/dev/null | wc -l) > 1)); }
-e2e_wait_until "the message box of the program without KWin's interfaces" _message_box_shown
-e2e_wait_until "the date text on the Wayland clipboard" _wl_clipboard_is "$date_text"
