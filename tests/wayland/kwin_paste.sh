@@ -12,7 +12,7 @@ pastes=$1
 layout=${2:-}
 date_text="2003年04月07日(月)"
 
-wl_require_tools xdotool
+wl_require_tools xdotool xmodmap
 wl_session_start "$layout" "${3:-}"
 
 printf 'Wayland:' >"$E2E_DIR/native.txt"
@@ -26,6 +26,13 @@ e2e_move "$x11_win" 0 300
 e2e_resize "$x11_win" 180 400
 wl_start_editor wayland "$E2E_DIR/native.txt"
 native=$E2E_LAST_PID
+if [[ -n "$layout" ]]; then
+  # The layout took: the key marked V (X11 key code 55) is something else in KWin's keymap, as
+  # XWayland has it from KWin.
+  key_v=$(xmodmap -pke | awk '$2 == 55 {print $4}')
+  [[ "$key_v" != v ]] || e2e_fail "the key marked V still types v under $layout($3)"
+  e2e_log "the key marked V types $key_v"
+fi
 
 # Started from a path that no desktop entry names, KWin grants nothing: the program says so at
 # start and, at the first click, in a message box; the date still goes on the clipboard.
