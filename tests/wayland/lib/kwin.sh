@@ -22,6 +22,10 @@
 #                                  and an accessibility bus; exports WAYLAND_DISPLAY, DISPLAY;
 #                                  sets E2E_KELVADO_DIR to the installed program's folder
 #   e2e_click_at X Y               (replaced) move KWin's pointer there, press, hold, release
+#   wl_place_windows X11_PID WIN   KWin centres every window: the X11 editor of X11_PID goes to
+#                                  the lower left (GTK keeps it 461 wide), so that it and a
+#                                  centred native editor each keep a part the other never covers,
+#                                  and the program's window WIN above both
 #   wl_close PID                   a close request to the process's window; waits until it ends
 
 . "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
@@ -93,4 +97,12 @@ _wl_windows() { "$KELVADO_KWIN_DRIVER" windows | awk '$1 != 0'; }
 wl_close() {
   "$KELVADO_KWIN_DRIVER" close "$1"
   e2e_wait_exit "$1"
+}
+
+wl_place_windows() {
+  local editor
+  editor=$(e2e_find_window "$1")
+  e2e_move "$editor" 0 300
+  e2e_resize "$editor" 180 400
+  e2e_move "$2" 300 40
 }

@@ -16,6 +16,7 @@
 #                                  a pointer in the seat; exports WAYLAND_DISPLAY, SWAYSOCK,
 #                                  DISPLAY
 #   e2e_click_at X Y [BUTTON]      (replaced) move sway's cursor there, press, hold, release
+#   wl_place_windows X11_PID WIN   nothing: sway tiles the editors and floats the program's window
 #   wl_close PID                   a close request to the process's window; waits until it ends
 
 . "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
@@ -93,3 +94,5 @@ wl_close() {
   e2e_wait_exit "$1"
 }
 
+
+wl_place_windows() { :; }

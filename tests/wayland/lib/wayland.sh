@@ -6,7 +6,8 @@
 # controls), which it sources; X11 helpers that activate windows through the window manager do
 # not apply. Each compositor's harness defines:
 #   wl_require_tools, wl_session_start, e2e_click_at X Y (through the compositor's pointer),
-#   _wl_windows (one line a window: pid focused x y width height), wl_close PID
+#   _wl_windows (one line a window: pid focused x y width height), wl_close PID,
+#   wl_place_windows X11_PID WIN (editors and the program's window where the test wants them)
 #
 #   wl_start_buses                 a session bus and an accessibility bus (exported)
 #   wl_start_editor wayland|x11 [FILE]
