@@ -1,9 +1,9 @@
 #!/bin/bash
 # The program installed for a desktop user: a fresh configuration installs under ~/.local;
-# `cmake --install` puts the program, a desktop entry that desktop-file-validate accepts and the
-# icon at every size there; the program started as the entry says shows its window, of the
-# class the entry names, and keeps its settings beside itself; the uninstall script takes all
-# but the settings away again.
+# `cmake --install` puts the program, a desktop entry that desktop-file-validate accepts (and
+# that asks KWin for its window list and fake input) and the icon at every size there; the
+# program started as the entry says shows its window, of the class the entry names, and keeps
+# its settings beside itself; the uninstall script takes all but the settings away again.
 #   KELVADO_BUILD_DIR  the build folder to install from (CTest passes it)
 . "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -29,6 +29,9 @@ e2e_assert_eq "ケルバド|Kelvado|Utility;|kelvado|\"$prefix/bin/kelvado\"" \
   "$(entry_value Name)|$(entry_value 'Name\[en\]')|$(entry_value Categories)|$(entry_value Icon)|$(entry_value Exec)" \
   "desktop entry"
 [[ -n "$(entry_value 'Comment\[en\]')" ]] || e2e_fail "no English comment in the desktop entry"
+# KWin grants its window list and fake input only to a program whose entry asks for them.
+e2e_assert_eq "org_kde_plasma_window_management,org_kde_kwin_fake_input" "$(entry_value X-KDE-Wayland-Interfaces)" \
+  "the KWin interfaces the entry asks for"
 for size in "${sizes[@]}"; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/kelvado.png
   e2e_assert_eq "${size}x${size}" "$(identify -format '%wx%h' "$icon")" "icon $icon"

@@ -1,11 +1,13 @@
 // The Wayland platform's parts that need no compositor: the keymap its virtual keyboard
-// uploads, what it says on a compositor that lacks what pasting into native windows needs, and
-// the X11 platform kept as it is where there is no compositor to talk to.
+// uploads, the keys found in a user's keymap, which route a compositor gets and what is said on
+// one that has none, and the X11 platform kept as it is where there is no compositor to talk to.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,45 +38,94 @@ TEST(WaylandKeymap, CtrlVIsWhatAnApplicationSees) {
   const std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state{xkb_state_new(client.get()), xkb_state_unref};
 
   // What the compositor forwards: the key codes as they are, the modifiers as stated.
-  EXPECT_EQ(XKB_KEY_Control_L, xkb_state_key_get_one_sym(state.get(), keymap->control + kEvdevOffset));
+  EXPECT_EQ(XKB_KEY_Control_L, xkb_state_key_get_one_sym(state.get(), keymap->keys.control + kEvdevOffset));
   xkb_state_update_mask(state.get(), keymap->controlMask, 0, 0, 0, 0, 0);
   EXPECT_EQ(1, xkb_state_mod_name_is_active(state.get(), XKB_MOD_NAME_CTRL, XKB_STATE_MODS_EFFECTIVE));
   EXPECT_EQ(0, xkb_state_mod_name_is_active(state.get(), XKB_MOD_NAME_SHIFT, XKB_STATE_MODS_EFFECTIVE));
-  EXPECT_EQ(XKB_KEY_v, xkb_state_key_get_one_sym(state.get(), keymap->v + kEvdevOffset));
+  EXPECT_EQ(XKB_KEY_v, xkb_state_key_get_one_sym(state.get(), keymap->keys.v + kEvdevOffset));
 }
 
-TEST(WaylandShortfall, SaysWhatIsMissingAndWhatStillWorks) {
+// The keys a layout puts Control_L and v on, read back from the keymap text as the seat hands
+// it out: on Dvorak the key marked V types a dot, and Ctrl with it is no paste.
+TEST(WaylandKeymap, PasteKeysFollowTheUsersLayout) {
+  const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context{xkb_context_new(XKB_CONTEXT_NO_FLAGS),
+                                                                           xkb_context_unref};
+  struct Row {
+    const char* layout;
+    const char* variant;
+    std::uint32_t v;  // evdev
+  };
+  const Row rows[] = {{"us", "", 47}, {"us", "dvorak", 52}, {"fr", "", 47}, {"ru,us", "", 47}, {"jp", "", 47}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.layout) + "(" + row.variant + ")");
+    const xkb_rule_names names{"evdev", "pc105", row.layout, row.variant, ""};
+    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap{
+        xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS), xkb_keymap_unref};
+    ASSERT_TRUE(keymap);
+    const std::unique_ptr<char, decltype(&free)> text{xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1),
+                                                      free};
+    // With the terminating NUL, as wl_keyboard hands it out.
+    const auto keys = findPasteKeys(std::string_view(text.get(), strlen(text.get()) + 1));
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(29u, keys->control);
+    EXPECT_EQ(row.v, keys->v);
+  }
+  EXPECT_FALSE(findPasteKeys("xkb_keymap { nonsense"));
+}
+
+TEST(WaylandRoutes, ChosenInOrderAndWhatIsSaidWithoutOne) {
   struct Row {
     const char* desktop;
     std::vector<std::string> globals;
-    std::vector<std::string> missing;  // empty: nothing to say
+    Route route;
+    std::vector<std::string> missing;  // for kX11: what the message names
   };
   const Row rows[] = {
       {"sway 1.7",
        {"wl_shm", "wl_compositor", "wl_data_device_manager", "zwlr_foreign_toplevel_manager_v1",
         "zwlr_data_control_manager_v1", "xdg_activation_v1", "zwp_virtual_keyboard_manager_v1",
         "zwlr_virtual_pointer_manager_v1", "wl_seat"},
+       Route::kWlroots,
        {}},
       {"GNOME",
        {"wl_compositor", "wl_seat", "wl_data_device_manager", "xdg_wm_base", "gtk_shell1", "xdg_activation_v1"},
+       Route::kX11,
        {"zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1"}},
-      {"KDE Plasma",
-       {"wl_compositor", "wl_seat", "org_kde_plasma_window_management", "org_kde_kwin_fake_input",
-        "zwp_input_method_manager_v2"},
+      {"KDE Plasma 5.27, installed program",
+       {"wl_compositor", "wl_seat", "org_kde_plasma_shell", "org_kde_plasma_virtual_desktop_management",
+        "zwlr_data_control_manager_v1", "org_kde_plasma_window_management", "org_kde_kwin_fake_input"},
+       Route::kKwin,
+       {}},
+      {"KDE Plasma 5.27, program not installed",
+       {"wl_compositor", "wl_seat", "org_kde_plasma_shell", "org_kde_plasma_virtual_desktop_management",
+        "zwlr_data_control_manager_v1", "org_kde_kwin_server_decoration_manager"},
+       Route::kKwinNotGranted,
+       {}},
+      {"wlroots and KWin's interfaces both",
+       {"wl_seat", "zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1",
+        "org_kde_plasma_window_management", "org_kde_kwin_fake_input"},
+       Route::kWlroots,
+       {}},
+      {"KDE's server decorations alone (sway offers them too)",
+       {"wl_seat", "org_kde_kwin_server_decoration_manager"},
+       Route::kX11,
        {"zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1"}},
       {"toplevels without a virtual keyboard",
        {"wl_seat", "zwlr_foreign_toplevel_manager_v1"},
+       Route::kX11,
        {"zwp_virtual_keyboard_manager_v1"}},
-      {"no seat", {"zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1"}, {"wl_seat"}},
+      {"no seat",
+       {"zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1", "org_kde_plasma_window_management",
+        "org_kde_kwin_fake_input"},
+       Route::kX11,
+       {"wl_seat"}},
   };
   const std::vector<std::string> all{"zwlr_foreign_toplevel_manager_v1", "zwp_virtual_keyboard_manager_v1", "wl_seat"};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.desktop);
+    EXPECT_EQ(row.route, chooseRoute(row.globals));
+    if (row.route != Route::kX11) continue;
     const std::string message = shortfall(row.globals);
-    if (row.missing.empty()) {
-      EXPECT_EQ("", message);
-      continue;
-    }
     for (const std::string& name : all) {
       const bool missing = std::find(row.missing.begin(), row.missing.end(), name) != row.missing.end();
       EXPECT_EQ(missing, message.find(name) != std::string::npos) << name << " in: " << message;

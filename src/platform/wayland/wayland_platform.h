@@ -7,11 +7,10 @@
 
 namespace kelvado {
 
-// Wraps the X11 platform so that pastes also reach native Wayland windows: the foreground
-// window and bringing it back go through the compositor's toplevel list, Ctrl+V into a native
-// window through its virtual keyboard. Everything else stays with the X11 platform. Returns x11
-// itself outside a Wayland session, and, after one message on standard error, on a compositor
-// that lacks what this needs.
+// Wraps the X11 platform so that pastes reach every window on desktops that allow it: the
+// foreground window, bringing it back and Ctrl+V go through the route the compositor offers
+// (wlroots protocols, KWin's interfaces). Returns x11 itself outside a Wayland session, and,
+// after one message on standard error, on a compositor that offers no route.
 std::unique_ptr<Platform> makeWaylandPlatform(std::unique_ptr<Platform> x11);
 
 }  // namespace kelvado

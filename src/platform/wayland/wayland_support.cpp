@@ -13,6 +13,10 @@ namespace {
 constexpr std::string_view kToplevels = "zwlr_foreign_toplevel_manager_v1";
 constexpr std::string_view kKeyboard = "zwp_virtual_keyboard_manager_v1";
 constexpr std::string_view kSeat = "wl_seat";
+constexpr std::string_view kKwinWindows = "org_kde_plasma_window_management";
+constexpr std::string_view kKwinFakeInput = "org_kde_kwin_fake_input";
+// Offered by KWin to every client, and by no other compositor we know of.
+constexpr std::string_view kKwinMarks[] = {"org_kde_plasma_shell", "org_kde_plasma_virtual_desktop_management"};
 
 // evdev key codes are XKB key codes less 8.
 constexpr xkb_keycode_t kEvdevOffset = 8;
@@ -26,10 +30,55 @@ using KeymapPtr = std::unique_ptr<xkb_keymap, Freer<xkb_keymap, xkb_keymap_unref
 
 struct KeyFinder {
   xkb_keysym_t wanted;
+  xkb_layout_index_t layout;
   xkb_keycode_t found = XKB_KEYCODE_INVALID;
 };
 
+// The key that gives the keysym without Shift, in the first layout that has it: a user with
+// several layouts usually types shortcuts in the first.
+xkb_keycode_t findKey(xkb_keymap* keymap, xkb_keysym_t sym) {
+  for (xkb_layout_index_t layout = 0; layout < xkb_keymap_num_layouts(keymap); ++layout) {
+    KeyFinder finder{sym, layout};
+    xkb_keymap_key_for_each(
+        keymap,
+        [](xkb_keymap* map, xkb_keycode_t key, void* data) {
+          auto* f = static_cast<KeyFinder*>(data);
+          const xkb_keysym_t* syms = nullptr;
+          const int count = xkb_keymap_key_get_syms_by_level(map, key, f->layout, 0, &syms);
+          if (f->found == XKB_KEYCODE_INVALID && count == 1 && syms[0] == f->wanted) f->found = key;
+        },
+        &finder);
+    if (finder.found != XKB_KEYCODE_INVALID) return finder.found;
+  }
+  return XKB_KEYCODE_INVALID;
+}
+
+std::optional<PasteKeys> findPasteKeys(xkb_keymap* keymap) {
+  const xkb_keycode_t control = findKey(keymap, XKB_KEY_Control_L);
+  const xkb_keycode_t v = findKey(keymap, XKB_KEY_v);
+  if (control == XKB_KEYCODE_INVALID || v == XKB_KEYCODE_INVALID) return std::nullopt;
+  return PasteKeys{control - kEvdevOffset, v - kEvdevOffset};
+}
+
 }  // namespace
+
+const char* const kKwinNotGranted =
+    "KDE Plasma では、インストールしたケルバドにしか、ウィンドウの切り替えとキー入力が許されません。"
+    "このままでは日付はクリップボードに入るだけですので、Ctrl+V で貼り付けてください。\n"
+    "cmake --install でインストールし、インストール先のケルバド（メニューの「ケルバド」）から起動すると、"
+    "作業中のウィンドウに貼り付けられます。";
+
+Route chooseRoute(const std::vector<std::string>& globals) {
+  const auto has = [&](std::string_view name) {
+    return std::find(globals.begin(), globals.end(), name) != globals.end();
+  };
+  if (!has(kSeat)) return Route::kX11;
+  if (has(kToplevels) && has(kKeyboard)) return Route::kWlroots;
+  if (has(kKwinWindows) && has(kKwinFakeInput)) return Route::kKwin;
+  if (std::any_of(std::begin(kKwinMarks), std::end(kKwinMarks), has)) return Route::kKwinNotGranted;
+  // The GNOME Shell extension's route is chosen here, before X11.
+  return Route::kX11;
+}
 
 std::string shortfall(const std::vector<std::string>& globals) {
   const auto has = [&](std::string_view name) {
@@ -48,6 +97,17 @@ std::string shortfall(const std::vector<std::string>& globals) {
          "on the clipboard, to paste yourself with Ctrl+V.\n";
 }
 
+std::optional<PasteKeys> findPasteKeys(std::string_view keymapText) {
+  // wl_keyboard hands the text out with its terminating NUL.
+  while (!keymapText.empty() && keymapText.back() == '\0') keymapText.remove_suffix(1);
+  const Context context{xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES)};
+  if (!context) return std::nullopt;
+  const KeymapPtr keymap{xkb_keymap_new_from_buffer(context.get(), keymapText.data(), keymapText.size(),
+                                                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)};
+  if (!keymap) return std::nullopt;
+  return findPasteKeys(keymap.get());
+}
+
 std::optional<Keymap> makeKeymap() {
   // A plain US layout, named in full so that the user's XKB_DEFAULT_* settings cannot take
   // Control or v away: an application matches Ctrl+V by the keysym v.
@@ -56,34 +116,16 @@ std::optional<Keymap> makeKeymap() {
   const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
   const KeymapPtr keymap{xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS)};
   if (!keymap) return std::nullopt;
-
-  const auto find = [&](xkb_keysym_t sym) {
-    KeyFinder finder{sym};
-    xkb_keymap_key_for_each(
-        keymap.get(),
-        [](xkb_keymap* map, xkb_keycode_t key, void* data) {
-          auto* f = static_cast<KeyFinder*>(data);
-          const xkb_keysym_t* syms = nullptr;
-          // The first level of the first group: the key pressed without Shift.
-          const int count = xkb_keymap_key_get_syms_by_level(map, key, 0, 0, &syms);
-          if (f->found == XKB_KEYCODE_INVALID && count == 1 && syms[0] == f->wanted) f->found = key;
-        },
-        &finder);
-    return finder.found;
-  };
-  const xkb_keycode_t control = find(XKB_KEY_Control_L);
-  const xkb_keycode_t v = find(XKB_KEY_v);
+  const auto keys = findPasteKeys(keymap.get());
   const xkb_mod_index_t controlIndex = xkb_keymap_mod_get_index(keymap.get(), XKB_MOD_NAME_CTRL);
-  if (control == XKB_KEYCODE_INVALID || v == XKB_KEYCODE_INVALID || controlIndex == XKB_MOD_INVALID)
-    return std::nullopt;
+  if (!keys || controlIndex == XKB_MOD_INVALID) return std::nullopt;
 
   char* text = xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1);
   if (text == nullptr) return std::nullopt;
   Keymap result;
   result.text.assign(text, std::char_traits<char>::length(text) + 1);
   std::free(text);
-  result.control = control - kEvdevOffset;
-  result.v = v - kEvdevOffset;
+  result.keys = *keys;
   result.controlMask = std::uint32_t{1} << controlIndex;
   return result;
 }

@@ -1,5 +1,5 @@
-// The parts of the Wayland platform that need no compositor: what a compositor must offer, the
-// window ids of its toplevels, and the virtual keyboard's keymap.
+// The parts of the Wayland platform that need no compositor: which route a compositor's globals
+// allow, the window ids of its windows, and the keymaps the keys are found in.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +17,33 @@ namespace kelvado::wayland {
 inline constexpr WindowId kNativeWindowBit = WindowId{1} << 32;
 constexpr bool isNativeWindow(WindowId id) { return (id & kNativeWindowBit) != 0; }
 
-// Empty when the compositor's globals include all that pasting into native windows needs;
-// otherwise the one message for standard error, saying what works on this desktop and what not.
+// How pastes reach other programs on this compositor, in the order of choice.
+enum class Route {
+  kWlroots,         // foreign toplevels and a virtual keyboard (sway and its kin)
+  kKwin,            // KWin's window management and fake input
+  kKwinNotGranted,  // KWin, which grants those only to an installed program
+  kX11,             // nothing of the compositor's: X11 programs only
+};
+Route chooseRoute(const std::vector<std::string>& globals);
+
+// For kX11: the one message for standard error, saying what works on this desktop and what not.
 std::string shortfall(const std::vector<std::string>& globals);
+
+// For kKwinNotGranted: what is missing and what to do, as the program shows it.
+extern const char* const kKwinNotGranted;
+
+// Where Control_L and v are in a keymap (XKB text format v1): evdev key codes, as fake input and
+// the virtual keyboard send them. Empty when the text does not compile or lacks either key.
+struct PasteKeys {
+  std::uint32_t control = 0;
+  std::uint32_t v = 0;
+};
+std::optional<PasteKeys> findPasteKeys(std::string_view keymapText);
 
 // An XKB keymap with Control and v, as the virtual keyboard uploads it, and what its keys are.
 struct Keymap {
-  std::string text;           // XKB text format v1, NUL-terminated as the protocol wants
-  std::uint32_t control = 0;  // evdev key codes, as the virtual keyboard sends them
-  std::uint32_t v = 0;
+  std::string text;  // XKB text format v1, NUL-terminated as the protocol wants
+  PasteKeys keys;
   std::uint32_t controlMask = 0;  // Control in the keymap's modifier mask
 };
 // Empty when libxkbcommon cannot build a US keymap (its data is missing).

@@ -1,0 +1,38 @@
+// The Wayland routes, each a platform that wraps the X11 one; wayland_platform.cpp chooses.
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/wayland/wayland_connection.h"
+
+namespace kelvado::wayland {
+
+// The X11 platform as it is, for a route to override what it does otherwise.
+class WrappedX11 : public Platform {
+ public:
+  explicit WrappedX11(std::unique_ptr<Platform> x11) : x11_(std::move(x11)) {}
+  WindowId foregroundWindow() override { return x11_->foregroundWindow(); }
+  bool isOwnWindow(WindowId window) override { return x11_->isOwnWindow(window); }
+  void bringToFront(WindowId window) override { x11_->bringToFront(window); }
+  void sendCtrlV() override { x11_->sendCtrlV(); }
+  void setClipboardText(const std::string& text) override { x11_->setClipboardText(text); }
+  std::string missingPasteRoute() override { return x11_->missingPasteRoute(); }
+  std::vector<MonitorRect> monitors() override { return x11_->monitors(); }
+  std::string executablePath() override { return x11_->executablePath(); }
+  LocalDateTime localNow() override { return x11_->localNow(); }
+
+ protected:
+  std::unique_ptr<Platform> x11_;
+};
+
+// sway and its kin: foreign toplevels, a virtual keyboard, data control.
+std::unique_ptr<Platform> makeWlrootsPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection);
+// KWin: its window management, fake input, data control.
+std::unique_ptr<Platform> makeKwinPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection);
+// KWin that has not granted this program its interfaces: X11 with the compositor's clipboard,
+// and what to do about it.
+std::unique_ptr<Platform> makeKwinNotGrantedPlatform(std::unique_ptr<Platform> x11,
+                                                     std::unique_ptr<Connection> connection);
+
+}  // namespace kelvado::wayland

@@ -1,0 +1,126 @@
+// Drives a KWin session as a person would, for the end-to-end test: lists the windows with
+// their pids, which one is active and where it is; clicks through KWin's pointer; closes a
+// window. KWin grants it its interfaces like the program, through a desktop entry naming it.
+//   kwin_driver windows       one line a window: pid active x y width height
+//   kwin_driver click X Y     move the pointer there, press, hold, release the left button
+//   kwin_driver close PID     ask the window of PID to close
+#include <linux/input-event-codes.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <list>
+#include <string_view>
+
+#include "fake-input-client-protocol.h"
+#include "plasma-window-management-client-protocol.h"
+
+namespace {
+
+struct Window {
+  org_kde_plasma_window* handle;
+  std::uint32_t pid = 0;
+  bool active = false;
+  std::int32_t x = 0, y = 0;
+  std::uint32_t width = 0, height = 0;
+};
+
+struct Session {
+  org_kde_plasma_window_management* windows = nullptr;
+  org_kde_kwin_fake_input* input = nullptr;
+  std::list<Window> list;
+};
+
+Window& of(void* data, org_kde_plasma_window* handle) {
+  for (Window& w : static_cast<Session*>(data)->list)
+    if (w.handle == handle) return w;
+  std::abort();
+}
+
+void onText(void*, org_kde_plasma_window*, const char*) {}
+void onNumber(void*, org_kde_plasma_window*, std::int32_t) {}
+void onNothing(void*, org_kde_plasma_window*) {}
+void onParent(void*, org_kde_plasma_window*, org_kde_plasma_window*) {}
+void onState(void* data, org_kde_plasma_window* h, std::uint32_t flags) {
+  of(data, h).active = (flags & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE) != 0;
+}
+void onGeometry(void* data, org_kde_plasma_window* h, std::int32_t x, std::int32_t y, std::uint32_t w,
+                std::uint32_t height) {
+  Window& win = of(data, h);
+  win.x = x, win.y = y, win.width = w, win.height = height;
+}
+void onPid(void* data, org_kde_plasma_window* h, std::uint32_t pid) { of(data, h).pid = pid; }
+void onMenu(void*, org_kde_plasma_window*, const char*, const char*) {}
+const org_kde_plasma_window_listener kWindowListener{onText,    onText,   onState,    onNumber,  onText, onNothing,
+                                                     onNothing, onParent, onGeometry, onNothing, onPid,  onText,
+                                                     onText,    onMenu,   onText,     onText,    onText};
+
+void onShowDesktop(void*, org_kde_plasma_window_management*, std::uint32_t) {}
+void onStacking(void*, org_kde_plasma_window_management*, wl_array*) {}
+void onStackingUuids(void*, org_kde_plasma_window_management*, const char*) {}
+void onWindowWithUuid(void*, org_kde_plasma_window_management*, std::uint32_t, const char*) {}
+void onWindow(void* data, org_kde_plasma_window_management* manager, std::uint32_t id) {
+  Window& w =
+      static_cast<Session*>(data)->list.emplace_back(Window{org_kde_plasma_window_management_get_window(manager, id)});
+  org_kde_plasma_window_add_listener(w.handle, &kWindowListener, data);
+}
+const org_kde_plasma_window_management_listener kManagerListener{onShowDesktop, onWindow, onStacking, onStackingUuids,
+                                                                 onWindowWithUuid};
+
+void announce(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
+  auto* s = static_cast<Session*>(data);
+  if (std::strcmp(interface, org_kde_plasma_window_management_interface.name) == 0)
+    s->windows = static_cast<org_kde_plasma_window_management*>(
+        wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface, 6));
+  else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0)
+    s->input =
+        static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+}
+void withdraw(void*, wl_registry*, std::uint32_t) {}
+
+int fail(const char* why) {
+  std::fprintf(stderr, "kwin_driver: %s\n", why);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return fail("usage: kwin_driver windows | click X Y | close PID");
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) return fail("no Wayland display");
+  Session s;
+  const wl_registry_listener listener{announce, withdraw};
+  wl_registry_add_listener(wl_display_get_registry(display), &listener, &s);
+  wl_display_roundtrip(display);
+  if (s.windows == nullptr || s.input == nullptr) return fail("KWin has not granted its interfaces (desktop entry?)");
+  org_kde_plasma_window_management_add_listener(s.windows, &kManagerListener, &s);
+  org_kde_kwin_fake_input_authenticate(s.input, "kwin_driver", "end-to-end test");
+  // The windows, then each one's state.
+  wl_display_roundtrip(display);
+  wl_display_roundtrip(display);
+
+  const std::string_view command = argv[1];
+  if (command == "windows") {
+    for (const Window& w : s.list)
+      std::printf("%u %d %d %d %u %u\n", w.pid, w.active ? 1 : 0, w.x, w.y, w.width, w.height);
+  } else if (command == "click" && argc == 4) {
+    org_kde_kwin_fake_input_pointer_motion_absolute(s.input, wl_fixed_from_int(std::atoi(argv[2])),
+                                                    wl_fixed_from_int(std::atoi(argv[3])));
+    org_kde_kwin_fake_input_button(s.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+    wl_display_roundtrip(display);
+    usleep(80'000);  // a person's press
+    org_kde_kwin_fake_input_button(s.input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+  } else if (command == "close" && argc == 3) {
+    for (const Window& w : s.list)
+      if (w.pid == static_cast<std::uint32_t>(std::atoi(argv[2]))) org_kde_plasma_window_close(w.handle);
+  } else {
+    return fail("usage: kwin_driver windows | click X Y | close PID");
+  }
+  wl_display_roundtrip(display);
+  wl_display_disconnect(display);
+  return 0;
+}
