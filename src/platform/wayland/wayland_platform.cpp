@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gnome/gnome_platform.h"
 #include "platform/wayland/wayland_support.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -400,13 +401,15 @@ std::unique_ptr<Platform> makeWaylandPlatform(std::unique_ptr<Platform> x11) {
   wl_registry_add_listener(registry, &kRegistryListener, &g);
   wl_display_roundtrip(display);
   if (const std::string missing = wayland::shortfall(g.names); !missing.empty()) {
-    std::fputs(missing.c_str(), stderr);
     if (g.seat != nullptr) wl_seat_destroy(g.seat);
     if (g.toplevels != nullptr) zwlr_foreign_toplevel_manager_v1_destroy(g.toplevels);
     if (g.keyboards != nullptr) zwp_virtual_keyboard_manager_v1_destroy(g.keyboards);
     if (g.clipboard != nullptr) zwlr_data_control_manager_v1_destroy(g.clipboard);
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
+    // The other routes, in order; the first the desktop offers serves. Otherwise X11 alone.
+    if (auto gnome = makeGnomePlatform(x11)) return gnome;
+    std::fputs(missing.c_str(), stderr);
     return x11;
   }
   return std::make_unique<WaylandPlatform>(std::move(x11), display, registry, g);
