@@ -50,16 +50,21 @@ var KelvadoPaste = class {
     WatchAsync(params, invocation) {
         this._caller(invocation).then(caller => {
             caller.watching = true;
+            // Made before the first paste: the first keys of a keyboard made just before them
+            // never reached the window.
+            this._keyboard ??= Clutter.get_default_backend().get_default_seat()
+                .create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
             invocation.return_value(new GLib.Variant('(tb)', this._focus(caller)));
         }, error => invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied', error.message));
     }
 
     PasteAsync([id], invocation) {
         this._caller(invocation).then(caller => {
-            // Never one of the caller's own windows, and only one that still exists.
+            // Never one of the caller's own windows, only one that still exists, and only for a
+            // caller that watches, for whom the keyboard is made.
             const target = global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null)
                 .find(w => w.get_id() === id && w.get_pid() !== caller.pid);
-            if (!target) {
+            if (!target || !caller.watching) {
                 invocation.return_value(new GLib.Variant('(b)', [false]));
                 return;
             }
@@ -155,10 +160,6 @@ var KelvadoPaste = class {
 
     // By keysym, so that it is Ctrl+V whatever the keyboard layout. All four go out together.
     _pressCtrlV() {
-        if (!this._keyboard) {
-            this._keyboard = Clutter.get_default_backend().get_default_seat()
-                .create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
-        }
         const time = GLib.get_monotonic_time();
         this._keyboard.notify_keyval(time, Clutter.KEY_Control_L, Clutter.KeyState.PRESSED);
         this._keyboard.notify_keyval(time, Clutter.KEY_v, Clutter.KeyState.PRESSED);
