@@ -48,32 +48,35 @@ var KelvadoPaste = class {
 
     // Registers the caller for Focus signals, sent to it alone, and answers the focus now.
     WatchAsync(params, invocation) {
-        this._caller(invocation).then(caller => {
+        this._serve(invocation, caller => {
             caller.watching = true;
             // Made before the first paste: the first keys of a keyboard made just before them
             // never reached the window.
             this._keyboard ??= Clutter.get_default_backend().get_default_seat()
                 .create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
-            invocation.return_value(new GLib.Variant('(tb)', this._focus(caller)));
-        }, error => invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied', error.message));
+            return new GLib.Variant('(tb)', this._focus(caller));
+        });
     }
 
     PasteAsync([id], invocation) {
-        this._caller(invocation).then(caller => {
+        this._serve(invocation, async caller => {
             // Never one of the caller's own windows, only one that still exists, and only for a
             // caller that watches, for whom the keyboard is made.
             const target = global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null)
                 .find(w => w.get_id() === id && w.get_pid() !== caller.pid);
-            if (!target || !caller.watching) {
-                invocation.return_value(new GLib.Variant('(b)', [false]));
-                return;
-            }
-            this._bringBack(target, focused => {
-                if (focused)
-                    this._pressCtrlV();
-                invocation.return_value(new GLib.Variant('(b)', [focused]));
-            });
-        }, error => invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied', error.message));
+            const focused = target && caller.watching && await this._bringBack(target);
+            if (focused)
+                this._pressCtrlV();
+            return new GLib.Variant('(b)', [Boolean(focused)]);
+        });
+    }
+
+    // Answers the call with what answer(caller) gives, once the caller has been checked.
+    _serve(invocation, answer) {
+        this._caller(invocation).then(
+            caller => Promise.resolve(caller).then(answer).then(reply => invocation.return_value(reply),
+                error => invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed', String(error))),
+            error => invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied', error.message));
     }
 
     _focus(caller) {
@@ -130,32 +133,31 @@ var KelvadoPaste = class {
         this._callers.delete(name);
     }
 
-    // Calls done(true) once the window has the focus, done(false) when it has not after a
-    // short while or has gone.
-    _bringBack(target, done) {
-        if (global.display.focus_window === target) {
-            done(true);
-            return;
-        }
-        let focusHandler = 0, goneHandler = 0, timeout = 0;
-        const finish = focused => {
-            global.display.disconnect(focusHandler);
-            target.disconnect(goneHandler);
-            if (timeout)
-                GLib.source_remove(timeout);
-            done(focused);
-        };
-        focusHandler = global.display.connect('notify::focus-window', () => {
-            if (global.display.focus_window === target)
-                finish(true);
+    // True once the window has the focus, false when it has not after a short while or has gone.
+    _bringBack(target) {
+        if (global.display.focus_window === target)
+            return Promise.resolve(true);
+        return new Promise(resolve => {
+            let focusHandler = 0, goneHandler = 0, timeout = 0;
+            const finish = focused => {
+                global.display.disconnect(focusHandler);
+                target.disconnect(goneHandler);
+                if (timeout)
+                    GLib.source_remove(timeout);
+                resolve(focused);
+            };
+            focusHandler = global.display.connect('notify::focus-window', () => {
+                if (global.display.focus_window === target)
+                    finish(true);
+            });
+            goneHandler = target.connect('unmanaged', () => finish(false));
+            timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, KELVADO_ACTIVATION_MS, () => {
+                timeout = 0;
+                finish(false);
+                return GLib.SOURCE_REMOVE;
+            });
+            Main.activateWindow(target);
         });
-        goneHandler = target.connect('unmanaged', () => finish(false));
-        timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, KELVADO_ACTIVATION_MS, () => {
-            timeout = 0;
-            finish(false);
-            return GLib.SOURCE_REMOVE;
-        });
-        Main.activateWindow(target);
     }
 
     // By keysym, so that it is Ctrl+V whatever the keyboard layout. All four go out together.

@@ -39,7 +39,7 @@ async function esModule() {
 // Calls a method as another program does; resolves to its reply or error text.
 function call(method, ...args) {
     return new Promise(resolve => {
-        const gdbus = Gio.Subprocess.new(['gdbus', 'call', '--session', '--dest', 'org.gnome.Shell',
+        const gdbus = Gio.Subprocess.new(['gdbus', 'call', '--session', '--timeout', '5', '--dest', 'org.gnome.Shell',
             '--object-path', '/org/kelvado/Paste', '--method', `org.kelvado.Paste.${method}`, ...args],
         Gio.SubprocessFlags.STDOUT_PIPE | Gio.SubprocessFlags.STDERR_MERGE);
         gdbus.communicate_utf8_async(null, null, (p, result) => resolve(p.communicate_utf8_finish(result)[1].trim()));
