@@ -20,7 +20,7 @@
 #   gn_session_start               a private system bus (the shell asks logind there), a session
 #                                  bus, the accessibility bus, the program and its extension
 #                                  installed and enabled, the shell started, its overview closed;
-#                                  exports WAYLAND_DISPLAY, DISPLAY, XAUTHORITY
+#                                  exports WAYLAND_DISPLAY, DISPLAY, XAUTHORITY; sets GN_SHELL_PID
 #   gn_eval JS                     what the JavaScript evaluates to inside the shell (JSON)
 #   gn_gsettings ARGS...           gsettings on the shell's settings
 #   gn_start_kelvado [OPTIONS]     e2e_start_kelvado on the installed program
@@ -109,6 +109,7 @@ EOF
 
   e2e_spawn gnome-shell env GSETTINGS_BACKEND=keyfile gnome-shell --headless --wayland \
     --wayland-display=wayland-gnome --virtual-monitor 1024x768
+  GN_SHELL_PID=$E2E_LAST_PID
   E2E_TIMEOUT=60 e2e_wait_until "GNOME Shell to start" _gn_shell_up
   export WAYLAND_DISPLAY=wayland-gnome
   DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$E2E_DIR/logs/gnome-shell.log" | head -n 1)
