@@ -109,6 +109,7 @@ EOF
 
   e2e_spawn gnome-shell env GSETTINGS_BACKEND=keyfile gnome-shell --headless --wayland \
     --wayland-display=wayland-gnome --virtual-monitor 1024x768
+  # shellcheck disable=SC2034 # read by the scripts that source this file
   GN_SHELL_PID=$E2E_LAST_PID
   E2E_TIMEOUT=60 e2e_wait_until "GNOME Shell to start" _gn_shell_up
   export WAYLAND_DISPLAY=wayland-gnome
