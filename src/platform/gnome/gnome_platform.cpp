@@ -32,7 +32,9 @@ const QString kPath = QStringLiteral("/org/kelvado/Paste");
 const QString kInterface = QStringLiteral("org.kelvado.Paste");
 // The shell waits up to 300 ms for the window to take the focus.
 constexpr int kPasteTimeoutMs = 1000;
-constexpr std::chrono::milliseconds kClipboardWait{300};
+// The shell normally asks within a few milliseconds; a busy machine may take far longer, and
+// a paste sent before then pastes what was there before.
+constexpr std::chrono::milliseconds kClipboardWait{1000};
 constexpr int kWatchTimeoutMs = 2000;
 
 // The shell's window ids share the core's id type with X11's, marked as Wayland's native
