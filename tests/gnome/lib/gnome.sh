@@ -128,6 +128,9 @@ gn_start_kelvado() {
   e2e_start_kelvado "$@"
 }
 
+# The shell's windows, most recently focused first.
+_GN_WINDOWS='global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, null)'
+
 # The pointer is made once, in the shell, and kept there.
 _GN_POINTER='(global._kelvadoTestPointer ??= imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE))'
@@ -152,7 +155,7 @@ e2e_click_at() {
 # Prints "pid focused x y width height" for every window, as the sway harness's does.
 _wl_windows() {
   local rows
-  rows=$(gn_eval 'global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, null).map(w => {
+  rows=$(gn_eval "$_GN_WINDOWS"'.map(w => {
     const r = w.get_frame_rect();
     return [w.get_pid(), w === global.display.focus_window ? 1 : 0, r.x, r.y, r.width, r.height].join(" ");
   }).join(";")') || return 0
@@ -168,20 +171,17 @@ gn_place() {
 
 # Asked again until it is done: the shell places a new window itself once, after it has mapped.
 _gn_move() {
-  gn_eval "global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, null)
-    .filter(w => w.get_pid() === $1).forEach(w => w.move_frame(true, $2, $3))" >/dev/null
+  gn_eval "$_GN_WINDOWS.filter(w => w.get_pid() === $1).forEach(w => w.move_frame(true, $2, $3))" >/dev/null
   [[ "$(wl_rect "$1")" == "$2 $3 "* ]]
 }
 
 wl_close() {
-  gn_eval "global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, null)
-    .filter(w => w.get_pid() === $1).forEach(w => w.delete(global.get_current_time()))" >/dev/null
+  gn_eval "$_GN_WINDOWS.filter(w => w.get_pid() === $1).forEach(w => w.delete(global.get_current_time()))" >/dev/null
   e2e_wait_exit "$1"
 }
 
 gn_close_title() {
-  gn_eval "global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, null)
-    .filter(w => w.get_title() === '$1').forEach(w => w.delete(global.get_current_time()))" >/dev/null
+  gn_eval "$_GN_WINDOWS.filter(w => w.get_title() === '$1').forEach(w => w.delete(global.get_current_time()))" >/dev/null
 }
 
 gn_extension_gone() {
