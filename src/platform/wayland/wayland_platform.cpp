@@ -1,9 +1,11 @@
-// Which Wayland route serves the paste: chosen here, in one place, from the compositor's
-// globals (wayland_support.cpp says in which order).
+// Which Wayland route serves the paste: chosen here, in one place, in a fixed order: the
+// compositor's own protocols (wlroots, then KWin's, wayland_support.cpp tells them apart), then
+// the GNOME Shell extension, then X11 alone.
 #include "platform/wayland/wayland_platform.h"
 
 #include <cstdio>
 
+#include "platform/gnome/gnome_platform.h"
 #include "platform/wayland/routes.h"
 #include "platform/wayland/wayland_support.h"
 
@@ -20,6 +22,7 @@ std::unique_ptr<Platform> makeWaylandPlatform(std::unique_ptr<Platform> x11) {
       return wayland::makeKwinNotGrantedPlatform(std::move(x11), std::move(connection));
     case wayland::Route::kX11: break;
   }
+  if (auto gnome = makeGnomePlatform(x11)) return gnome;
   std::fputs(wayland::shortfall(globals).c_str(), stderr);
   return x11;
 }

@@ -8,9 +8,9 @@
 namespace kelvado {
 
 // Wraps the X11 platform so that pastes reach every window on desktops that allow it: the
-// foreground window, bringing it back and Ctrl+V go through the route the compositor offers
-// (wlroots protocols, KWin's interfaces). Returns x11 itself outside a Wayland session, and,
-// after one message on standard error, on a compositor that offers no route.
+// foreground window, bringing it back and Ctrl+V go through the route the desktop offers
+// (wlroots protocols, KWin's interfaces, the GNOME Shell extension). Returns x11 itself outside
+// a Wayland session, and, after one message on standard error, on a desktop that offers no route.
 std::unique_ptr<Platform> makeWaylandPlatform(std::unique_ptr<Platform> x11);
 
 }  // namespace kelvado
