@@ -45,7 +45,7 @@ DIALOG_ITEM_HEIGHT=12
 dialog_require_tools() {
   e2e_require_tools "$DIALOG_A11Y_LAUNCHER" "$DIALOG_PYTHON" dbus-send
   "$DIALOG_PYTHON" -c "import gi; gi.require_version('Atspi', '2.0')" 2>/dev/null || {
-    e2e_log "skipped: no accessibility client (scripts/install-deps installs gir1.2-atspi-2.0)"
+    e2e_log "skipped: no accessibility client (scripts/install-deps --tests installs gir1.2-atspi-2.0)"
     exit 77
   }
 }

@@ -117,7 +117,7 @@ e2e_require_tools() {
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
   done
   if ((${#missing[@]})); then
-    e2e_log "skipped: missing ${missing[*]} (scripts/install-deps installs them)"
+    e2e_log "skipped: missing ${missing[*]} (scripts/install-deps --tests installs them)"
     exit 77
   fi
 }
