@@ -26,31 +26,7 @@ x11=$E2E_LAST_PID
 gn_place "$native" 0 200
 gn_place "$x11" 384 200
 
-# The program notices a window at its next 500 ms look at the foreground window; a hand takes
-# longer than that to reach the copy panel.
-wait_for_the_next_look() { sleep 0.6; }
-
-native_text="Wayland:"
-x11_text="X11:"
-native_landed=0
-x11_landed=0
-for ((i = 1; i <= pastes; i++)); do
-  wl_focus "$native"
-  wait_for_the_next_look
-  e2e_click_control "$win" copy
-  native_text+=$date_text
-  wl_wait_text "$native" "$native_text" || e2e_fail "paste $i never reached the native mousepad"
-  native_landed=$i
-
-  wl_focus "$x11"
-  wait_for_the_next_look
-  e2e_click_control "$win" copy
-  x11_text+=$date_text
-  wl_wait_text "$x11" "$x11_text" || e2e_fail "paste $i never reached the X11 mousepad"
-  x11_landed=$i
-done
-e2e_log "native Wayland mousepad: $native_landed of $pastes pastes landed"
-e2e_log "X11 mousepad: $x11_landed of $pastes pastes landed"
+wl_paste_rounds "$pastes" "$native" "$x11" "$win" "$date_text" "GNOME Shell"
 
 # The program's dialog and its message box, each focused over looks, do not become the target.
 wl_focus "$native"

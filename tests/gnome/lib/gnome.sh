@@ -34,7 +34,7 @@
 #   wl_clipboard / wl_set_clipboard TEXT
 #                                  (replaced) through XWayland's clipboard
 
-. "$(dirname "${BASH_SOURCE[0]}")/../../wayland/lib/sway.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../wayland/lib/wayland.sh"
 # The program's dialog and message boxes, read through the accessibility bus.
 . "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib/dialog_helpers.sh"
 
@@ -90,13 +90,7 @@ gn_session_start() {
 EOF
   e2e_spawn system-bus dbus-daemon --config-file="$E2E_DIR/system-bus.conf" --nofork --nopidfile
   export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus
-  e2e_spawn dbus dbus-daemon --session --nofork --nopidfile \
-    --address="unix:path=$XDG_RUNTIME_DIR/bus" --print-address=3 3>"$E2E_DIR/bus"
-  e2e_wait_until "the session bus" grep -q '^unix:' "$E2E_DIR/bus"
-  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$E2E_DIR/bus")
-  export DBUS_SESSION_BUS_ADDRESS
-  e2e_spawn atspi "$WL_A11Y_LAUNCHER" --launch-immediately --a11y=1
-  e2e_wait_until "the accessibility bus" _wl_a11y_bus_up
+  wl_start_buses
 
   # As a user installs it; the shell finds extensions only when it starts.
   GSETTINGS_BACKEND=keyfile cmake --install "$KELVADO_BUILD_DIR" --prefix "$HOME/.local" \

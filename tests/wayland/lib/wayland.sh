@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# What the Wayland end-to-end harnesses share (sway.sh, kwin.sh source it): the session and
+# What the Wayland end-to-end harnesses share (sway.sh, kwin.sh and the GNOME harness source it): the session and
 # accessibility buses, native and X11 mousepads read through the accessibility bus, the focus as
 # the compositor reports it, the Wayland clipboard. Builds on the X11 harness
 # (tests/e2e/lib/harness.sh: session folder, spawning, waits, teardown, the program and its
@@ -22,6 +22,12 @@
 #   wl_wait_text PID TEXT          wait until the text view holds TEXT; 1 when it never does
 #   wl_clipboard                   the Wayland clipboard's text
 #   wl_set_clipboard TEXT          own the Wayland clipboard with TEXT (a wl-copy kept running)
+#   wait_for_the_next_look         as long as the program takes to notice another window
+#   wl_paste_rounds PASTES NATIVE_PID X11_PID WIN DATE LABEL
+#                                  PASTES rounds of a paste into each mousepad, each focused by
+#                                  a click first, failing at the first that does not land; the
+#                                  mousepads held "Wayland:" and "X11:" before, and native_text
+#                                  and x11_text say what they hold after
 
 . "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib/harness.sh"
 
@@ -118,4 +124,28 @@ wl_set_clipboard() {
   # It serves the text until another client takes the clipboard, then ends by itself.
   e2e_spawn wl-copy wl-copy --foreground -- "$1"
   e2e_wait_until "the Wayland clipboard to hold [$1]" _wl_clipboard_is "$1"
+}
+
+# The program notices a window at its next 500 ms look at the foreground window; a hand takes
+# longer than that to reach the copy panel.
+wait_for_the_next_look() { sleep 0.6; }
+
+wl_paste_rounds() {
+  local pastes=$1 native=$2 x11=$3 win=$4 date=$5 label=$6 i
+  native_text="Wayland:"
+  x11_text="X11:"
+  for ((i = 1; i <= pastes; i++)); do
+    wl_focus "$native"
+    wait_for_the_next_look
+    e2e_click_control "$win" copy
+    native_text+=$date
+    wl_wait_text "$native" "$native_text" || e2e_fail "paste $i never reached the native mousepad"
+    wl_focus "$x11"
+    wait_for_the_next_look
+    e2e_click_control "$win" copy
+    x11_text+=$date
+    wl_wait_text "$x11" "$x11_text" || e2e_fail "paste $i never reached the X11 mousepad"
+  done
+  e2e_log "$label: native Wayland mousepad: $pastes of $pastes pastes landed"
+  e2e_log "$label: X11 mousepad: $pastes of $pastes pastes landed"
 }
