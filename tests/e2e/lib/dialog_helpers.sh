@@ -39,7 +39,7 @@ declare -A DIALOG_CONTROLS=(
   [bt1]="52 118 21 21" [bt2]="76 118 21 21" [bt3]="100 118 21 21" [bt4]="124 118 21 21"
   [bt5]="148 118 21 21" [Button1]="176 116 113 25"
 )
-DIALOG_LIST_ITEMS=(0 3 5 2 4 2 2) # item count of list 1..6
+DIALOG_LIST_ITEMS=(0 5 5 2 4 2 2) # item count of list 1..6, as src/forms/form3.h has them
 DIALOG_ITEM_HEIGHT=12
 
 dialog_require_tools() {
