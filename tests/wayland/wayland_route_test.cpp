@@ -164,6 +164,7 @@ TEST_P(RouteContract, BringToFrontWaitsForTheAnswerBehindASync) {
     compositor_->activateBeforeNextRequest("kelvado");
     platform_->bringToFront(editor_);
     EXPECT_FALSE(answerUnread()) << "bringToFront returned on a stale state, before the compositor's answer";
+    EXPECT_EQ(1, activationRequests()) << "bringToFront returned with its request still in the program";
     EXPECT_EQ("editor", compositor_->focus());
     platform_->sendCtrlV();
     compositor_->step();
