@@ -60,6 +60,7 @@ struct FakeCompositor::State {
   std::string runtimeDir;
   wl_display* display = nullptr;
   wl_event_loop* loop = nullptr;
+  wl_protocol_logger* logger = nullptr;
   int wake = -1;
   std::thread thread;
   std::mutex mutex;
@@ -350,7 +351,7 @@ FakeCompositor::FakeCompositor(Desktop desktop, const std::string& layout, const
   s.display = wl_display_create();
   s.loop = wl_display_get_event_loop(s.display);
   if (wl_display_add_socket(s.display, "wayland-0") != 0) throw std::runtime_error("no compositor socket");
-  wl_display_add_protocol_logger(s.display, State::logRequest, &s);
+  s.logger = wl_display_add_protocol_logger(s.display, State::logRequest, &s);
   s.offer(wl_seat_interface, 5);
   s.offer(zwlr_data_control_manager_v1_interface, 1);
   if (desktop == Desktop::kSway) {
@@ -369,6 +370,8 @@ FakeCompositor::~FakeCompositor() {
   s.run([&s] { s.stopping = true; });
   s.thread.join();
   wl_display_destroy_clients(s.display);
+  // The display does not free its loggers.
+  wl_protocol_logger_destroy(s.logger);
   wl_display_destroy(s.display);
   ::close(s.wake);
   xkb_keymap_unref(s.seatKeymap);
