@@ -1,5 +1,6 @@
 #include "fake_compositor.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
@@ -56,6 +57,12 @@ void eraseResource(std::vector<wl_resource*>& list, wl_resource* resource) { std
 }  // namespace
 
 struct FakeCompositor::State {
+  // A data control source: what it offers, and whose it is.
+  struct Source {
+    State* state;
+    std::vector<std::string> types;
+  };
+
   Desktop desktop;
   std::string runtimeDir;
   wl_display* display = nullptr;
@@ -83,6 +90,7 @@ struct FakeCompositor::State {
   int activationDelay = 0;
   std::vector<KeyEvent> keys;
   std::vector<std::string> requests;
+  wl_resource* selection = nullptr;  // the data control source that owns the clipboard
   int steps = 0;
 
   void run(std::function<void()> task) {
@@ -275,11 +283,21 @@ struct FakeCompositor::State {
       const bool down = args[1].u != 0;
       if (sym == "Control_L" || sym == "Control_R") self->fakeControlsDown += down ? 1 : -1;
       self->key(sym, down, self->fakeControlsDown > 0);
-    } else if (request == "create_data_source" || request == "get_data_device") {
-      self->create(r,
-                   request == "create_data_source" ? zwlr_data_control_source_v1_interface
-                                                   : zwlr_data_control_device_v1_interface,
-                   args[0].n);
+    } else if (request == "create_data_source") {
+      self->create(r, zwlr_data_control_source_v1_interface, args[0].n, new Source{self, {}}, [](wl_resource* source) {
+        auto* data = static_cast<Source*>(wl_resource_get_user_data(source));
+        if (data->state->selection == source) data->state->selection = nullptr;
+        delete data;
+      });
+    } else if (request == "offer") {
+      static_cast<Source*>(wl_resource_get_user_data(r))->types.emplace_back(args[0].s);
+    } else if (request == "get_data_device") {
+      self->create(r, zwlr_data_control_device_v1_interface, args[0].n);
+    } else if (request == "set_selection") {
+      auto* source = reinterpret_cast<wl_resource*>(args[0].o);
+      if (self->selection != nullptr && self->selection != source)
+        zwlr_data_control_source_v1_send_cancelled(self->selection);
+      self->selection = source;
     }
     return 0;
   }
@@ -408,6 +426,25 @@ void FakeCompositor::closeBeforeNextRequest(const std::string& name) {
 
 void FakeCompositor::answerActivationsAfter(int syncs) {
   state_->run([&] { state_->activationDelay = syncs; });
+}
+
+std::vector<std::string> FakeCompositor::clipboardTypes() {
+  std::vector<std::string> types;
+  state_->run([&] {
+    if (state_->selection != nullptr)
+      types = static_cast<State::Source*>(wl_resource_get_user_data(state_->selection))->types;
+  });
+  return types;
+}
+
+int FakeCompositor::askClipboard(const std::string& type) {
+  int ends[2] = {-1, -1};
+  state_->run([&] {
+    if (state_->selection == nullptr || pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    zwlr_data_control_source_v1_send_send(state_->selection, type.c_str(), ends[1]);
+    ::close(ends[1]);
+  });
+  return ends[0];
 }
 
 void FakeCompositor::step() {

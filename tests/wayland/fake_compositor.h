@@ -47,6 +47,13 @@ class FakeCompositor {
   // once, 1 just before the first sync after the request is answered; kNever refuses.
   void answerActivationsAfter(int syncs);
 
+  // The types the clipboard's owner offers, as data control has them.
+  std::vector<std::string> clipboardTypes();
+  // Asks the clipboard's owner for its contents in that type, as a program that pastes does:
+  // the read end of the pipe the owner is to write them to (non-blocking), or -1 when no one
+  // owns the clipboard.
+  int askClipboard(const std::string& type);
+
   // Handles all the client has sent by now, and counts a step.
   void step();
   std::vector<KeyEvent> keys();

@@ -241,6 +241,34 @@ TEST_P(RouteContract, CtrlVArrivesAtOnceInTheSeatsKeymap) {
   }
 }
 
+// Both routes offer the date through data control, which XWayland's clipboard mirrors.
+TEST_P(RouteContract, TheDateGoesOnTheCompositorsClipboardAsUtf8Text) {
+  ASSERT_NO_FATAL_FAILURE(start());
+  const std::string date = "2003年04月07日(月)";
+  platform_->setClipboardText(date);
+  const auto types = compositor_->clipboardTypes();
+  for (const char* type : {"text/plain;charset=utf-8", "UTF8_STRING"})
+    EXPECT_NE(types.end(), std::find(types.begin(), types.end(), type))
+        << type << " not among the types offered by now:\n"
+        << join(types);
+  const int pasted = compositor_->askClipboard("text/plain;charset=utf-8");
+  ASSERT_GE(pasted, 0);
+  // The program answers as it reads the compositor, at its next look.
+  platform_->foregroundWindow();
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(pasted, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(pasted);
+  EXPECT_EQ(date, text);
+
+  // A program that gives up before reading costs a failed write, not the process.
+  ::close(compositor_->askClipboard("UTF8_STRING"));
+  ::testing::internal::CaptureStderr();
+  platform_->foregroundWindow();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(editor_, look("editor"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Routes, RouteContract,
                          ::testing::Values(RouteCase{"wlroots", Desktop::kSway, true},
                                            RouteCase{"kwin", Desktop::kKwin, false}),
