@@ -78,6 +78,7 @@ struct FakeCompositor::State {
   xkb_context* xkb = nullptr;
   xkb_keymap* seatKeymap = nullptr;
   std::string seatKeymapText;
+  std::vector<wl_resource*> keyboards;
   int fakeControlsDown = 0;
   std::list<Window> windows;
   std::vector<wl_resource*> managers;
@@ -219,6 +220,27 @@ struct FakeCompositor::State {
     return r;
   }
 
+  void setLayout(const std::string& layout, const std::string& variant) {
+    const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(xkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (keymap == nullptr) throw std::runtime_error("no XKB keymap for " + layout + "(" + variant + ")");
+    xkb_keymap_unref(seatKeymap);
+    seatKeymap = keymap;
+    char* text = xkb_keymap_get_as_string(seatKeymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+    seatKeymapText = text;
+    free(text);
+    for (wl_resource* keyboard : keyboards) sendKeymap(keyboard);
+  }
+
+  // With its terminating NUL, as compositors send it.
+  void sendKeymap(wl_resource* keyboard) {
+    const int fd = memfd_create("fake-compositor-keymap", MFD_CLOEXEC);
+    const auto size = static_cast<std::uint32_t>(seatKeymapText.size() + 1);
+    if (write(fd, seatKeymapText.c_str(), size) == static_cast<ssize_t>(size))
+      wl_keyboard_send_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
+    ::close(fd);
+  }
+
   void key(std::string sym, bool down, bool controlHeld) {
     keys.push_back({std::move(sym), down, controlHeld, focus(), steps});
   }
@@ -232,12 +254,11 @@ struct FakeCompositor::State {
     if (request == "destroy" || request == "release") {
       wl_resource_destroy(r);
     } else if (request == "get_keyboard") {
-      wl_resource* keyboard = self->create(r, wl_keyboard_interface, args[0].n);
-      const int fd = memfd_create("fake-compositor-keymap", MFD_CLOEXEC);
-      const auto size = static_cast<std::uint32_t>(self->seatKeymapText.size() + 1);
-      if (write(fd, self->seatKeymapText.c_str(), size) == static_cast<ssize_t>(size))
-        wl_keyboard_send_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
-      ::close(fd);
+      wl_resource* keyboard = self->create(r, wl_keyboard_interface, args[0].n, self, [](wl_resource* k) {
+        eraseResource(static_cast<State*>(wl_resource_get_user_data(k))->keyboards, k);
+      });
+      self->keyboards.push_back(keyboard);
+      self->sendKeymap(keyboard);
     } else if (request == "get_pointer" || request == "get_touch") {
       self->create(r, request == "get_pointer" ? wl_pointer_interface : wl_touch_interface, args[0].n);
     } else if (request == "activate" ||
@@ -359,12 +380,7 @@ FakeCompositor::FakeCompositor(Desktop desktop, const std::string& layout, const
   setenv("WAYLAND_DISPLAY", "wayland-0", 1);
 
   s.xkb = xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES);
-  const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
-  s.seatKeymap = xkb_keymap_new_from_names(s.xkb, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
-  if (s.seatKeymap == nullptr) throw std::runtime_error("no XKB keymap for " + layout + "(" + variant + ")");
-  char* text = xkb_keymap_get_as_string(s.seatKeymap, XKB_KEYMAP_FORMAT_TEXT_V1);
-  s.seatKeymapText = text;
-  free(text);
+  s.setLayout(layout, variant);
 
   s.display = wl_display_create();
   s.loop = wl_display_get_event_loop(s.display);
@@ -406,6 +422,10 @@ void FakeCompositor::addWindow(const std::string& name, std::uint32_t pid) {
     w.internalId = static_cast<std::uint32_t>(s.windows.size());
     for (wl_resource* manager : s.managers) s.announce(manager, w);
   });
+}
+
+void FakeCompositor::setLayout(const std::string& layout, const std::string& variant) {
+  state_->run([&] { state_->setLayout(layout, variant); });
 }
 
 void FakeCompositor::activate(const std::string& name) {

@@ -36,6 +36,8 @@ class FakeCompositor {
   FakeCompositor& operator=(const FakeCompositor&) = delete;
 
   // Each of these is done, and told to the client, before it returns.
+  // The user switches the seat's layout: the new keymap goes to every keyboard.
+  void setLayout(const std::string& layout, const std::string& variant = "");
   void addWindow(const std::string& name, std::uint32_t pid);
   void activate(const std::string& name);
   void close(const std::string& name);
