@@ -102,7 +102,7 @@ struct FakeCompositor::State {
     }
     const std::uint64_t one = 1;
     if (write(wake, &one, sizeof one) != sizeof one) throw std::runtime_error("cannot wake the compositor");
-    done.get_future().wait();
+    done.get_future().get();
   }
 
   void loopThread() {
@@ -121,9 +121,13 @@ struct FakeCompositor::State {
       // Whatever the client sent before the test asked is handled first.
       for (auto& [task, done] : now) {
         wl_event_loop_dispatch(loop, 0);
-        task();
+        try {
+          task();
+          done->set_value();
+        } catch (...) {
+          done->set_exception(std::current_exception());
+        }
         wl_display_flush_clients(display);
-        done->set_value();
       }
     }
   }
