@@ -9,6 +9,7 @@
 #include <wayland-server.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <exception>
 #include <functional>
 #include <future>
 #include <list>
@@ -121,13 +122,18 @@ struct FakeCompositor::State {
       // Whatever the client sent before the test asked is handled first.
       for (auto& [task, done] : now) {
         wl_event_loop_dispatch(loop, 0);
+        std::exception_ptr failed;
         try {
           task();
-          done->set_value();
         } catch (...) {
-          done->set_exception(std::current_exception());
+          failed = std::current_exception();
         }
+        // What the task sent is in the client's socket before the test goes on.
         wl_display_flush_clients(display);
+        if (failed)
+          done->set_exception(failed);
+        else
+          done->set_value();
       }
     }
   }
