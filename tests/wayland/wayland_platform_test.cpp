@@ -1,6 +1,6 @@
 // The Wayland platform's parts that need no compositor: the keymap its virtual keyboard
 // uploads, the keys found in a user's keymap, which route a compositor gets and what is said on
-// one that has none, and the X11 platform kept as it is where there is no compositor to talk to.
+// one that has none. The routes against a compositor are in wayland_route_test.cpp.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <xkbcommon/xkbcommon.h>
@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
-#include "platform/wayland/wayland_platform.h"
 #include "platform/wayland/wayland_support.h"
 
 namespace kelvado::wayland {
@@ -139,19 +137,6 @@ TEST(WaylandWindowIds, NoX11WindowLooksNative) {
   for (const WindowId x11 : {WindowId{1}, WindowId{0x600009}, WindowId{0x1fffffff}, WindowId{0xffffffff}})
     EXPECT_FALSE(isNativeWindow(x11)) << x11;
   EXPECT_TRUE(isNativeWindow(kNativeWindowBit | 1));
-}
-
-TEST(WaylandFallback, WithoutACompositorTheX11PlatformServesAlone) {
-  for (const char* display : {static_cast<const char*>(nullptr), "", "kelvado-test-no-such-compositor"}) {
-    SCOPED_TRACE(display ? display : "WAYLAND_DISPLAY unset");
-    if (display)
-      setenv("WAYLAND_DISPLAY", display, 1);
-    else
-      unsetenv("WAYLAND_DISPLAY");
-    auto x11 = std::make_unique<fake::FakePlatform>();
-    const Platform* given = x11.get();
-    EXPECT_EQ(given, makeWaylandPlatform(std::move(x11)).get());
-  }
 }
 
 }  // namespace

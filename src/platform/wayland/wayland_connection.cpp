@@ -76,18 +76,24 @@ void* Connection::bindGlobal(const wl_interface& kind, std::uint32_t version) {
 }
 
 bool Connection::pump(int timeoutMs) {
-  if (wl_display_get_error(display_) != 0) {
-    notifier_.setEnabled(false);
-    return false;
+  // One read ends where a message with a file descriptor begins (a keymap, a clipboard
+  // request): what the compositor sent after it is read by the next, or a look would miss it.
+  for (int wait = timeoutMs;; wait = 0) {
+    if (wl_display_get_error(display_) != 0) {
+      notifier_.setEnabled(false);
+      return false;
+    }
+    while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
+    wl_display_flush(display_);
+    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+    const bool readable = poll(&fd, 1, wait) > 0;
+    if (readable)
+      wl_display_read_events(display_);
+    else
+      wl_display_cancel_read(display_);
+    if (wl_display_dispatch_pending(display_) < 0) return false;
+    if (!readable) return true;
   }
-  while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
-  wl_display_flush(display_);
-  pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
-  if (poll(&fd, 1, timeoutMs) > 0)
-    wl_display_read_events(display_);
-  else
-    wl_display_cancel_read(display_);
-  return wl_display_dispatch_pending(display_) >= 0;
 }
 
 void Connection::onSynced(void* data, wl_callback* callback, std::uint32_t) {
