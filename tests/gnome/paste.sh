@@ -27,6 +27,8 @@ gn_place "$native" 0 200
 gn_place "$x11" 384 200
 
 wl_paste_rounds "$pastes" "$native" "$x11" "$win" "$date_text" "GNOME Shell"
+# The picture in README.md: both editors after their pastes, the program above them.
+[[ -z "${E2E_SCREENSHOTS:-}" ]] || gn_screenshot "$E2E_SCREENSHOTS/gnome.png"
 
 # The program's dialog and its message box, each focused over looks, do not become the target.
 wl_focus "$native"

@@ -1,19 +1,32 @@
 // Drives a KWin session as a person would, for the end-to-end test: lists the windows with
 // their pids, which one is active and where it is; clicks through KWin's pointer; closes a
-// window. KWin grants it its interfaces like the program, through a desktop entry naming it.
-//   kwin_driver windows       one line a window: pid active x y width height
-//   kwin_driver click X Y     move the pointer there, press, hold, release the left button
-//   kwin_driver close PID     ask the window of PID to close
+// window; saves a picture of the screen. KWin grants it its interfaces like the program, through a
+// desktop entry naming it.
+//   kwin_driver windows          one line a window: pid active x y width height
+//   kwin_driver click X Y        move the pointer there, press, hold, release the left button
+//   kwin_driver close PID        ask the window of PID to close
+//   kwin_driver screenshot FILE  the whole screen as a PNG, through KWin's ScreenShot2 on the
+//                                session bus KWin is on
+#include <fcntl.h>
 #include <linux/input-event-codes.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
+#include <QImage>
+#include <QVariantMap>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <string_view>
+#include <thread>
 
 #include "fake-input-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
@@ -86,10 +99,43 @@ int fail(const char* why) {
   return 1;
 }
 
+// KWin writes the raw pixels into the pipe and answers with their size, stride and QImage format;
+// the pipe is read on a thread of its own so that neither waits on the other.
+int screenshot(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return fail("no pipe");
+  QByteArray pixels;
+  std::thread reader([&pixels, in = fds[0]] {
+    char chunk[65536];
+    for (ssize_t n; (n = read(in, chunk, sizeof chunk)) > 0;) pixels.append(chunk, n);
+    close(in);
+  });
+  QDBusMessage answer;
+  {
+    QDBusMessage call = QDBusMessage::createMethodCall("org.kde.KWin", "/org/kde/KWin/ScreenShot2",
+                                                       "org.kde.KWin.ScreenShot2", "CaptureWorkspace");
+    call << QVariantMap{} << QVariant::fromValue(QDBusUnixFileDescriptor(fds[1]));
+    close(fds[1]);
+    answer = QDBusConnection::sessionBus().call(call, QDBus::Block, 20'000);
+  }  // the last copy of the write end goes with the call: the reader then sees the end
+  reader.join();
+  const QDBusReply<QVariantMap> reply(answer);
+  if (!reply.isValid()) return fail(qPrintable("ScreenShot2 refused: " + reply.error().message()));
+  const QVariantMap& r = reply.value();
+  const int width = r.value("width").toInt(), height = r.value("height").toInt();
+  const qsizetype stride = r.value("stride").toLongLong();
+  if (width <= 0 || pixels.size() < stride * height) return fail("ScreenShot2 sent too little");
+  const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), width, height, stride,
+                     static_cast<QImage::Format>(r.value("format").toInt()));
+  return image.save(argv[2], "PNG") ? 0 : fail("the PNG could not be written");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return fail("usage: kwin_driver windows | click X Y | close PID");
+  if (argc < 2) return fail("usage: kwin_driver windows | click X Y | close PID | screenshot FILE");
+  if (argc == 3 && std::string_view(argv[1]) == "screenshot") return screenshot(argc, argv);
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) return fail("no Wayland display");
   Session s;
@@ -118,7 +164,7 @@ int main(int argc, char** argv) {
     for (const Window& w : s.list)
       if (w.pid == static_cast<std::uint32_t>(std::atoi(argv[2]))) org_kde_plasma_window_close(w.handle);
   } else {
-    return fail("usage: kwin_driver windows | click X Y | close PID");
+    return fail("usage: kwin_driver windows | click X Y | close PID | screenshot FILE");
   }
   wl_display_roundtrip(display);
   wl_display_disconnect(display);

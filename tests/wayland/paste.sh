@@ -80,8 +80,10 @@ fi
 wl_place_windows "$x11" "$win"
 
 wl_paste_rounds "$pastes" "$native" "$x11" "$win" "$date_text" "$desktop, layout ${layout:-default} $variant"
-if [[ -n "${E2E_SCREENSHOTS:-}" && $desktop == sway ]]; then
-  grim "$E2E_SCREENSHOTS/wayland.png"
+# The pictures in README.md: both editors after their pastes, the program between them.
+if [[ -n "${E2E_SCREENSHOTS:-}" && -z "$layout" ]]; then
+  [[ $desktop == sway ]] && picture=wayland.png || picture=$desktop.png
+  wl_screenshot "$E2E_SCREENSHOTS/$picture" || e2e_fail "no screenshot"
 fi
 [[ -z "$layout" ]] || exit 0
 

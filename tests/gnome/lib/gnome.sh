@@ -25,6 +25,7 @@
 #   gn_gsettings ARGS...           gsettings on the shell's settings
 #   gn_start_kelvado [OPTIONS]     e2e_start_kelvado on the installed program
 #   gn_extension_gone              true once the shell no longer serves the extension's object
+#   gn_screenshot FILE             the screen as a PNG, by the shell itself; waits until it is whole
 # Windows and input (the sway harness's wl_* helpers work on top of these):
 #   e2e_click_at X Y [BUTTON]      (replaced) move the shell's pointer there, press, hold, release
 #   gn_place PID X Y               move the process's window (its frame's corner) there
@@ -177,6 +178,19 @@ wl_close() {
 gn_close_title() {
   gn_eval "$_GN_WINDOWS.filter(w => w.get_title() === '$1').forEach(w => w.delete(global.get_current_time()))" >/dev/null
 }
+
+# The shell writes the PNG on a thread of its own after the call returns; PNG's last chunk, IEND,
+# says the file is whole.
+gn_screenshot() {
+  gn_eval "const Gio = imports.gi.Gio;
+    const stream = Gio.File.new_for_path('$1').replace(null, false, Gio.FileCreateFlags.NONE, null);
+    new imports.gi.Shell.Screenshot().screenshot(false, stream, (shot, result) => {
+      try { shot.screenshot_finish(result); } finally { stream.close(null); }
+    })" >/dev/null || e2e_fail "the shell took no screenshot"
+  e2e_wait_until "the screenshot $1" _gn_png_whole "$1"
+}
+
+_gn_png_whole() { [[ -s "$1" ]] && cmp -s <(tail -c 8 "$1") <(printf 'IEND\xaeB`\x82'); }
 
 gn_extension_gone() {
   ! gdbus introspect --session --dest org.gnome.Shell --object-path /org/kelvado/Paste 2>/dev/null |

@@ -27,6 +27,8 @@
 #                                  centred native editor each keep a part the other never covers,
 #                                  and the program's window WIN above both
 #   wl_close PID                   a close request to the process's window; waits until it ends
+#   wl_screenshot FILE             the screen as a PNG, through KWin's ScreenShot2 (the driver's
+#                                  desktop entry grants it)
 
 . "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
 
@@ -62,13 +64,14 @@ Name=kwin_driver
 Exec="$KELVADO_KWIN_DRIVER"
 NoDisplay=true
 X-KDE-Wayland-Interfaces=org_kde_plasma_window_management,org_kde_kwin_fake_input
+X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2
 EOF
 
   cp "$WL_KWIN" "$E2E_DIR/kwin/kwin_wayland"
   local where=$E2E_DIR/kwin/where
   cat >"$E2E_DIR/kwin/session.sh" <<EOF
 #!/bin/sh
-printf '%s\\n' "\$WAYLAND_DISPLAY" "\$DISPLAY" >$where.tmp && mv $where.tmp $where
+printf '%s\\n' "\$WAYLAND_DISPLAY" "\$DISPLAY" "\$DBUS_SESSION_BUS_ADDRESS" >$where.tmp && mv $where.tmp $where
 exec sleep infinity
 EOF
   chmod +x "$E2E_DIR/kwin/session.sh"
@@ -80,6 +83,8 @@ EOF
   local lines
   mapfile -t lines <"$where"
   export WAYLAND_DISPLAY=${lines[0]} DISPLAY=${lines[1]}
+  # KWin's own bus, where it serves its screenshots; the tests' programs use another.
+  WL_KWIN_BUS=${lines[2]}
   [[ -n "$DISPLAY" ]] || e2e_fail "KWin started no XWayland"
   wl_start_buses
   e2e_log "session $E2E_DIR: KWin on $WAYLAND_DISPLAY, XWayland on $DISPLAY"
@@ -93,6 +98,8 @@ e2e_click_at() {
 }
 
 _wl_windows() { "$KELVADO_KWIN_DRIVER" windows | awk '$1 != 0'; }
+
+wl_screenshot() { DBUS_SESSION_BUS_ADDRESS=$WL_KWIN_BUS "$KELVADO_KWIN_DRIVER" screenshot "$1"; }
 
 wl_close() {
   "$KELVADO_KWIN_DRIVER" close "$1"

@@ -18,6 +18,7 @@
 #   e2e_click_at X Y [BUTTON]      (replaced) move sway's cursor there, press, hold, release
 #   wl_place_windows X11_PID WIN   nothing: sway tiles the editors and floats the program's window
 #   wl_close PID                   a close request to the process's window; waits until it ends
+#   wl_screenshot FILE             the screen as a PNG (grim)
 
 . "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
 
@@ -88,6 +89,8 @@ def walk(n):
         walk(c)
 walk(json.load(sys.stdin))'
 }
+
+wl_screenshot() { grim "$1"; }
 
 wl_close() {
   swaymsg -q "[pid=$1] kill"
