@@ -2,6 +2,7 @@
 
 #include "setei.h"
 #include "settings/settings_file.h"
+#include "shortcut.h"
 #include "vajhel.h"
 
 namespace kelvado {
@@ -86,14 +87,23 @@ void TForm1::Timer2Timer() {
     state_.TargetWindow = h;
 }
 
-void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/, int /*Y*/) {
-  if (Button == MouseButton::Middle) return;
+void TForm1::startFlash() {
   Timer1.setInterval(kFlashIntervalMs);
   state_.FlashCount = 0;
   Panel1.setColor(clYellow);
+}
+
+// The date text, as the title shows it, onto the clipboard through Edit2.
+void TForm1::copyDate() {
+  Edit2.setText(state_.yobichek == 1 ? Edit1.text() + state_.YoubiText : Edit1.text());
+  program_.platform.setClipboardText(Edit2.text());
+}
+
+void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  if (Button == MouseButton::Middle) return;
+  startFlash();
   if (Button == MouseButton::Left) {
-    Edit2.setText(state_.yobichek == 1 ? Edit1.text() + state_.YoubiText : Edit1.text());
-    program_.platform.setClipboardText(Edit2.text());
+    copyDate();
     program_.platform.bringToFront(state_.TargetWindow);
     program_.platform.sendCtrlV();
     if (!missingRouteTold_) {
@@ -104,6 +114,40 @@ void TForm1::Panel1MouseDown(MouseButton Button, ShiftState /*Shift*/, int /*X*/
   } else {
     program_.Form3->show();
   }
+}
+
+void TForm1::registerShortcut() {
+  if (!state_.hotkeyPaste) return;
+  std::string problem;
+  const std::optional<Shortcut> shortcut = parseShortcut(*state_.hotkeyPaste, problem);
+  if (!shortcut) {
+    application().showInformation(settingsPath(program_.platform.executablePath()) +
+                                  " の [hotkey] paste=" + *state_.hotkeyPaste + " は使えません（" + problem +
+                                  "）。ショートカットなしで動きます。");
+    return;
+  }
+  switch (program_.platform.registerShortcut(*shortcut, [this] { shortcutPaste(); })) {
+    case Platform::ShortcutStatus::Registered: break;
+    case Platform::ShortcutStatus::Taken:
+      application().showInformation("ショートカット " + shortcut->text() +
+                                    " はほかのプログラムが使っています。ショートカットなしで動きます。");
+      break;
+    case Platform::ShortcutStatus::Unsupported:
+      application().showInformation("このデスクトップではショートカットを使えません。ショートカットなしで動きます。");
+      break;
+  }
+}
+
+void TForm1::shortcutPaste() {
+  startFlash();
+  copyDate();
+  // Into the window that has the focus now; one of ours only gets the clipboard.
+  const WindowId focus = program_.platform.foregroundWindow();
+  if (focus == state_.Form1Handle || focus == state_.Form2Handle || focus == state_.Form3Handle ||
+      program_.platform.isOwnWindow(focus))
+    return;
+  program_.platform.waitForModifiersUp();
+  program_.platform.sendCtrlV();
 }
 
 void TForm1::Timer1Timer() {

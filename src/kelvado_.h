@@ -33,7 +33,15 @@ class TForm1 : public Form {
   void Timer2Timer();
   void BitBtn1Click();
 
+  // The paste shortcut of the settings file, if there is one: registered with the platform, or
+  // the user is told why not, and the program runs on without it.
+  void registerShortcut();
+  // The shortcut was pressed: the date into the window that has the focus now.
+  void shortcutPaste();
+
  private:
+  void startFlash();
+  void copyDate();
   Program& program_;
   ProgramState& state_;
   // The user is told once per run when pastes cannot reach other programs here.

@@ -19,6 +19,7 @@ void Program::start() {
   Form2->create();
   Form3 = std::make_unique<TForm3>(*this);
   Form3->create();
+  Form1->registerShortcut();
 }
 
 int Program::run() {

@@ -37,6 +37,8 @@ struct ProgramState {
   // Set when a settings file was there at start but could not be read, to why (in the system's
   // words, possibly empty): the settings it holds were never seen, so it must not be saved over.
   std::optional<std::string> settingsNotRead;
+  // [hotkey] paste as the settings file holds it; nullopt when there is none.
+  std::optional<std::string> hotkeyPaste;
 };
 
 class Program {

@@ -2,10 +2,12 @@
 // win32/ (Windows) and fake/ (tests).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "framework/types.h"
+#include "shortcut.h"
 
 namespace kelvado {
 
@@ -31,6 +33,15 @@ class Platform {
   // missing and the one thing the user can do about it, in the words the program shows; the
   // date still goes to the clipboard.
   virtual std::string missingPasteRoute() { return {}; }
+  enum class ShortcutStatus { Registered, Taken, Unsupported };
+  // Calls `pressed` from the event loop whenever the shortcut is pressed, in whatever window has
+  // the focus; Taken when another program holds it already.
+  virtual ShortcutStatus registerShortcut(const Shortcut& /*shortcut*/, std::function<void()> /*pressed*/) {
+    return ShortcutStatus::Unsupported;
+  }
+  // Returns once the user has let go of Ctrl, Alt, Shift and Win, or after a bounded wait: keys
+  // sent while they are still down would reach the target as another combination.
+  virtual void waitForModifiersUp() {}
   // The monitors' full bounds, as enumerated when asked.
   virtual std::vector<MonitorRect> monitors() = 0;
   // The running executable's full path (UTF-8).

@@ -60,6 +60,7 @@ void iniyomi(Program& program) {
   for (int i = 1; i <= NotationSettings::kFieldCount; ++i)
     s.notation.field(i) = ini.readInteger("hyoki", kHyokiKeys[i - 1], kDefaultNotation.field(i));
   for (std::size_t i = 0; i < kPmojKeys.size(); ++i) s.pmoj[i] = ini.readText("pmoj", kPmojKeys[i], kPmojDefaults[i]);
+  s.hotkeyPaste = ini.value("hotkey", "paste");
 }
 
 void inikaki(Program& program) {

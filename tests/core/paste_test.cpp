@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rig.h"
+#include "shortcut.h"
 
 namespace kelvado::testing {
 namespace {
@@ -199,6 +200,86 @@ TEST_F(Paste, AClickOnTheSecondTickResetsTheCountAndExtendsTheFlash) {
   EXPECT_EQ(f.Panel1.color(), clYellow);
   rig.backend.advance(kFlashTickMs);
   EXPECT_EQ(f.Panel1.color(), clBtnFace);
+}
+
+// The shortcut as the settings file names it: what parses, and what the user is told instead.
+TEST(Shortcut, ParsesModifiersAndOneKeyAndSaysWhatIsWrong) {
+  const struct {
+    const char* text;
+    const char* parsed;  // nullptr: refused with this problem
+    const char* problem;
+  } cases[] = {
+      {"Ctrl+Alt+D", "Ctrl+Alt+D", ""},
+      {" alt + ctrl + d ", "Ctrl+Alt+D", ""},
+      {"Win+Shift+F12", "Shift+Win+F12", ""},
+      {"Ctrl+pageup", "Ctrl+PageUp", ""},
+      {"Ctrl+7", "Ctrl+7", ""},
+      {"Ctrl+Alt+Q+", nullptr, "キーがありません"},
+      {"Ctrl+Alt+Ｄ", nullptr, "「Ｄ」というキーはありません"},
+      {"Ctrl+F25", nullptr, "「F25」というキーはありません"},
+      {"Ctrl+Ctrl+D", nullptr, "「Ctrl」というキーはここに使えません"},
+      {"Hyper+D", nullptr, "「Hyper」というキーはここに使えません"},
+      {"Shift+D", nullptr, "Ctrl・Alt・Win のどれかと組み合わせてください"},
+      {"", nullptr, "キーがありません"},
+  };
+  for (const auto& c : cases) {
+    std::string problem;
+    const auto shortcut = parseShortcut(c.text, problem);
+    if (c.parsed) {
+      ASSERT_TRUE(shortcut) << c.text << ": " << problem;
+      EXPECT_EQ(shortcut->text(), c.parsed);
+    } else {
+      EXPECT_FALSE(shortcut) << c.text;
+      EXPECT_EQ(problem, c.problem) << c.text;
+    }
+  }
+}
+
+// Pressed anywhere, the shortcut pastes the title's date into the window that has the focus,
+// once the user's modifiers are up; into one of the program's own windows it only copies.
+TEST(Shortcut, PastesTheDateIntoTheFocusedWindowOrSaysWhyItCannot) {
+  Rig rig;
+  rig.files.files["/opt/kelvado/kelvado.ini"] = "[hotkey]\npaste=Ctrl+Alt+D\n";
+  rig.start();
+  ASSERT_TRUE(rig.platform.shortcutPressed);
+  rig.platform.foreground = kEditor;
+  rig.platform.log.clear();
+  rig.platform.shortcutPressed();
+  EXPECT_EQ(rig.platform.log, (Log{"clipboard 2003年04月07日(月)", "foreground", "modifiers up", "ctrl+v"}));
+  EXPECT_EQ(rig.form1().Panel1.color(), colors::clYellow);
+  rig.platform.foreground = rig.state.Form1Handle;
+  rig.platform.log.clear();
+  rig.platform.shortcutPressed();
+  EXPECT_EQ(rig.platform.log, (Log{"clipboard 2003年04月07日(月)", "foreground"}));
+  EXPECT_TRUE(rig.backend.messageBoxes.empty());
+
+  const struct {
+    const char* line;
+    Platform::ShortcutStatus status;
+    const char* told;
+  } refusals[] = {
+      {"paste=Ctrl+Alt+Q+", Platform::ShortcutStatus::Registered,
+       "/opt/kelvado/kelvado.ini の [hotkey] paste=Ctrl+Alt+Q+ は使えません（キーがありません）。"
+       "ショートカットなしで動きます。"},
+      {"paste=Ctrl+Alt+D", Platform::ShortcutStatus::Taken,
+       "ショートカット Ctrl+Alt+D はほかのプログラムが使っています。ショートカットなしで動きます。"},
+      {"paste=Ctrl+Alt+D", Platform::ShortcutStatus::Unsupported,
+       "このデスクトップではショートカットを使えません。ショートカットなしで動きます。"},
+      {"", Platform::ShortcutStatus::Registered, nullptr},
+  };
+  for (const auto& r : refusals) {
+    Rig refused;
+    refused.files.files["/opt/kelvado/kelvado.ini"] = std::string("[hotkey]\n") + r.line + "\n";
+    refused.platform.shortcutStatus = r.status;
+    refused.start();
+    EXPECT_FALSE(refused.platform.shortcutPressed) << r.line;
+    if (r.told) {
+      ASSERT_EQ(refused.backend.messageBoxes.size(), 1u) << r.line;
+      EXPECT_EQ(refused.backend.messageBoxes[0].text, r.told);
+    } else {
+      EXPECT_TRUE(refused.backend.messageBoxes.empty()) << "no shortcut set, nothing to say";
+    }
+  }
 }
 
 }  // namespace

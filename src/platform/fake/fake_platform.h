@@ -26,6 +26,12 @@ class FakePlatform : public Platform {
     log.push_back("clipboard " + text);
   }
   std::string missingPasteRoute() override { return missingRoute; }
+  ShortcutStatus registerShortcut(const Shortcut& s, std::function<void()> pressed) override {
+    log.push_back("shortcut " + s.text());
+    if (shortcutStatus == ShortcutStatus::Registered) shortcutPressed = std::move(pressed);
+    return shortcutStatus;
+  }
+  void waitForModifiersUp() override { log.push_back("modifiers up"); }
   std::vector<MonitorRect> monitors() override { return monitorList; }
   std::string executablePath() override { return exePath; }
   LocalDateTime localNow() override { return now; }
@@ -35,6 +41,8 @@ class FakePlatform : public Platform {
   std::set<WindowId> ownWindows;
   std::string clipboard;
   std::string missingRoute;
+  ShortcutStatus shortcutStatus = ShortcutStatus::Registered;
+  std::function<void()> shortcutPressed;
   std::vector<std::string> log;
   std::vector<MonitorRect> monitorList{{0, 0, 1024, 768}};
   std::string exePath = "/opt/kelvado/kelvado";
