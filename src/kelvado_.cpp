@@ -126,7 +126,8 @@ void TForm1::registerShortcut() {
                                   "）。ショートカットなしで動きます。");
     return;
   }
-  switch (program_.platform.registerShortcut(*shortcut, [this] { shortcutPaste(); })) {
+  // Pressed from outside any window of ours: behind the error barrier like any event.
+  switch (program_.platform.registerShortcut(*shortcut, [this] { application().guard([this] { shortcutPaste(); }); })) {
     case Platform::ShortcutStatus::Registered: break;
     case Platform::ShortcutStatus::Taken:
       application().showInformation("ショートカット " + shortcut->text() +

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "win32/wide_text.h"
 
@@ -52,6 +54,37 @@ HGLOBAL globalCopy(const void* bytes, std::size_t size) {
   return memory;
 }
 
+// The virtual key of a shortcut's key name, as parseShortcut spells them; 0 for none.
+UINT virtualKey(const std::string& key) {
+  if (key.size() == 1) return static_cast<UINT>(key[0]);  // 'A'..'Z' and '0'..'9' are their own codes
+  if (key[0] == 'F') return VK_F1 + static_cast<UINT>(std::stoi(key.substr(1)) - 1);
+  static const std::pair<const char*, UINT> kNamed[] = {{"Space", VK_SPACE}, {"Insert", VK_INSERT},
+                                                        {"Delete", VK_DELETE}, {"Home", VK_HOME},
+                                                        {"End", VK_END},     {"PageUp", VK_PRIOR},
+                                                        {"PageDown", VK_NEXT}};
+  for (const auto& [name, code] : kNamed)
+    if (key == name) return code;
+  return 0;
+}
+
+// The shortcut's presses arrive at a message-only window of its own.
+constexpr const wchar_t* kShortcutClass = L"KelvadoShortcut";
+constexpr int kShortcutId = 1;
+
+LRESULT CALLBACK shortcutProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_HOTKEY && wParam == kShortcutId) {
+    if (auto* pressed = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+      (*pressed)();
+      return 0;
+    }
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// How long a shortcut's paste waits for the user's hand to leave the modifiers.
+constexpr ULONGLONG kModifierWaitMs = 1000;
+constexpr DWORD kModifierPollMs = 5;
+
 BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
@@ -65,7 +98,38 @@ BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
 class Win32Platform : public Platform {
  public:
   ~Win32Platform() override {
+    if (shortcutWindow_ != nullptr) DestroyWindow(shortcutWindow_);
     if (clipboardOwner_ != nullptr) DestroyWindow(clipboardOwner_);
+  }
+
+  ShortcutStatus registerShortcut(const Shortcut& shortcut, std::function<void()> pressed) override {
+    const UINT key = virtualKey(shortcut.key);
+    if (key == 0) return ShortcutStatus::Unsupported;
+    if (shortcutWindow_ == nullptr) {
+      WNDCLASSEXW wc{};
+      wc.cbSize = sizeof wc;
+      wc.lpfnWndProc = shortcutProcedure;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = kShortcutClass;
+      RegisterClassExW(&wc);
+      shortcutWindow_ =
+          CreateWindowExW(0, kShortcutClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+      if (shortcutWindow_ == nullptr) return ShortcutStatus::Unsupported;
+    }
+    const UINT modifiers = (shortcut.ctrl ? MOD_CONTROL : 0) | (shortcut.alt ? MOD_ALT : 0) |
+                           (shortcut.shift ? MOD_SHIFT : 0) | (shortcut.win ? MOD_WIN : 0) | MOD_NOREPEAT;
+    if (!RegisterHotKey(shortcutWindow_, kShortcutId, modifiers, key)) return ShortcutStatus::Taken;
+    shortcutPressed_ = std::move(pressed);
+    SetWindowLongPtrW(shortcutWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&shortcutPressed_));
+    return ShortcutStatus::Registered;
+  }
+
+  void waitForModifiersUp() override {
+    const auto down = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
+    const ULONGLONG deadline = GetTickCount64() + kModifierWaitMs;
+    while ((down(VK_CONTROL) || down(VK_MENU) || down(VK_SHIFT) || down(VK_LWIN) || down(VK_RWIN)) &&
+           GetTickCount64() < deadline)
+      Sleep(kModifierPollMs);
   }
 
   WindowId foregroundWindow() override { return idOf(GetForegroundWindow()); }
@@ -151,6 +215,8 @@ class Win32Platform : public Platform {
 
  private:
   HWND clipboardOwner_ = nullptr;
+  HWND shortcutWindow_ = nullptr;
+  std::function<void()> shortcutPressed_;
 };
 
 }  // namespace
