@@ -58,10 +58,9 @@ HGLOBAL globalCopy(const void* bytes, std::size_t size) {
 UINT virtualKey(const std::string& key) {
   if (key.size() == 1) return static_cast<UINT>(key[0]);  // 'A'..'Z' and '0'..'9' are their own codes
   if (key[0] == 'F') return VK_F1 + static_cast<UINT>(std::stoi(key.substr(1)) - 1);
-  static const std::pair<const char*, UINT> kNamed[] = {{"Space", VK_SPACE}, {"Insert", VK_INSERT},
-                                                        {"Delete", VK_DELETE}, {"Home", VK_HOME},
-                                                        {"End", VK_END},     {"PageUp", VK_PRIOR},
-                                                        {"PageDown", VK_NEXT}};
+  static const std::pair<const char*, UINT> kNamed[] = {
+      {"Space", VK_SPACE}, {"Insert", VK_INSERT}, {"Delete", VK_DELETE}, {"Home", VK_HOME},
+      {"End", VK_END},     {"PageUp", VK_PRIOR},  {"PageDown", VK_NEXT}};
   for (const auto& [name, code] : kNamed)
     if (key == name) return code;
   return 0;

@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScreen>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string_view>
 #include <thread>
@@ -32,6 +34,10 @@ using namespace std::chrono_literals;
 // few milliseconds; a target that never takes the focus must not freeze the window for long.
 constexpr auto kActivationWait = 300ms;
 constexpr auto kFocusPollInterval = 1ms;
+
+// How long a shortcut's paste waits for the user's hand to leave the keys.
+constexpr auto kModifierWait = 1000ms;
+constexpr auto kModifierPoll = 5ms;
 
 constexpr xcb_keysym_t kControlL = 0xffe3;
 constexpr xcb_keysym_t kLowerV = 0x0076;
@@ -76,6 +82,47 @@ xcb_screen_t* screenOf(xcb_connection_t* c) {
   for (int i = 0; i < screen && it.rem > 1; ++i) xcb_screen_next(&it);
   return it.data;
 }
+
+// The keysym of a shortcut's key name, as parseShortcut spells them.
+xcb_keysym_t keysymOf(const std::string& key) {
+  if (key.size() == 1) return static_cast<xcb_keysym_t>(key[0] >= 'A' && key[0] <= 'Z' ? key[0] - 'A' + 'a' : key[0]);
+  if (key[0] == 'F') return 0xffbe + static_cast<xcb_keysym_t>(std::stoi(key.substr(1)) - 1);  // F1 on
+  static const std::pair<const char*, xcb_keysym_t> kNamed[] = {
+      {"Space", 0x20}, {"Insert", 0xff63}, {"Delete", 0xffff},  {"Home", 0xff50},
+      {"End", 0xff57}, {"PageUp", 0xff55}, {"PageDown", 0xff56}};
+  for (const auto& [name, sym] : kNamed)
+    if (key == name) return sym;
+  return 0;
+}
+
+constexpr xcb_keysym_t kModifierKeysyms[] = {0xffe1, 0xffe2, 0xffe3, 0xffe4, 0xffe9,
+                                             0xffea, 0xffe7, 0xffe8, 0xffeb, 0xffec};  // Shift..Super, L and R
+constexpr xcb_keysym_t kAltL = 0xffe9, kSuperL = 0xffeb, kNumLock = 0xff7f;
+
+// The shortcut's presses, as the toolkit's connection receives them on the root window.
+class ShortcutFilter : public QAbstractNativeEventFilter {
+ public:
+  ShortcutFilter(xcb_window_t root, xcb_keycode_t key, std::uint16_t modifiers, std::uint16_t relevant,
+                 std::function<void()> pressed)
+      : root_(root), key_(key), modifiers_(modifiers), relevant_(relevant), pressed_(std::move(pressed)) {}
+
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_KEY_PRESS) return false;
+    const auto* press = static_cast<const xcb_key_press_event_t*>(message);
+    if (press->event != root_ || press->detail != key_ || (press->state & relevant_) != modifiers_) return false;
+    pressed_();
+    return true;
+  }
+
+ private:
+  xcb_window_t root_;
+  xcb_keycode_t key_;
+  std::uint16_t modifiers_;
+  std::uint16_t relevant_;
+  std::function<void()> pressed_;
+};
 
 class X11Platform : public Platform {
  public:
@@ -166,6 +213,54 @@ class X11Platform : public Platform {
     const xcb_void_cookie_t cookies[] = {fakeKey(XCB_KEY_PRESS, keys.control), fakeKey(XCB_KEY_PRESS, keys.v),
                                          fakeKey(XCB_KEY_RELEASE, keys.control), fakeKey(XCB_KEY_RELEASE, keys.v)};
     for (const auto cookie : cookies) succeeded(c_, cookie);
+  }
+
+  ~X11Platform() override {
+    if (shortcutFilter_) QCoreApplication::instance()->removeNativeEventFilter(shortcutFilter_.get());
+  }
+
+  // A passive grab on the root window, once for each state of Caps Lock and Num Lock, which the
+  // server counts as modifiers too.
+  ShortcutStatus registerShortcut(const Shortcut& shortcut, std::function<void()> pressed) override {
+    const xcb_keysym_t keysym = keysymOf(shortcut.key);
+    const std::vector<xcb_keycode_t> codes = keycodesOf({keysym, kAltL, kSuperL, kNumLock});
+    if (keysym == 0 || codes[0] == 0) return ShortcutStatus::Unsupported;
+    const std::uint16_t alt = modifierOf(codes[1]), super = modifierOf(codes[2]), numLock = modifierOf(codes[3]);
+    if ((shortcut.alt && alt == 0) || (shortcut.win && super == 0)) return ShortcutStatus::Unsupported;
+    const auto modifiers = static_cast<std::uint16_t>((shortcut.ctrl ? XCB_MOD_MASK_CONTROL : 0) |
+                                                      (shortcut.shift ? XCB_MOD_MASK_SHIFT : 0) |
+                                                      (shortcut.alt ? alt : 0) | (shortcut.win ? super : 0));
+    const std::uint16_t locks[] = {0, XCB_MOD_MASK_LOCK, numLock,
+                                   static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock)};
+    for (const std::uint16_t lock : locks)
+      if (!succeeded(c_, xcb_grab_key_checked(c_, 1, root_, modifiers | lock, codes[0], XCB_GRAB_MODE_ASYNC,
+                                              XCB_GRAB_MODE_ASYNC))) {
+        xcb_ungrab_key(c_, codes[0], root_, XCB_MOD_MASK_ANY);
+        xcb_flush(c_);
+        return ShortcutStatus::Taken;
+      }
+    shortcutKey_ = codes[0];
+    const auto relevant = static_cast<std::uint16_t>(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | alt | super);
+    shortcutFilter_ = std::make_unique<ShortcutFilter>(root_, codes[0], modifiers, relevant, std::move(pressed));
+    QCoreApplication::instance()->installNativeEventFilter(shortcutFilter_.get());
+    return ShortcutStatus::Registered;
+  }
+
+  // The grab holds the keyboard until the shortcut's own key is let go, so that one is waited for
+  // as well: keys sent before would come back to us.
+  void waitForModifiersUp() override {
+    std::vector<xcb_keysym_t> syms(std::begin(kModifierKeysyms), std::end(kModifierKeysyms));
+    std::vector<xcb_keycode_t> codes = keycodesOf(syms);
+    codes.push_back(shortcutKey_);
+    const auto deadline = std::chrono::steady_clock::now() + kModifierWait;
+    for (;;) {
+      const auto keymap = take(c_, xcb_query_keymap(c_), xcb_query_keymap_reply);
+      const bool down = keymap && std::any_of(codes.begin(), codes.end(), [&](xcb_keycode_t k) {
+                          return k != 0 && (keymap->keys[k / 8] & (1 << (k % 8))) != 0;
+                        });
+      if (!down || std::chrono::steady_clock::now() >= deadline) return;
+      std::this_thread::sleep_for(kModifierPoll);
+    }
   }
 
   void setClipboardText(const std::string& text) override {
@@ -293,12 +388,30 @@ class X11Platform : public Platform {
 
   // Looked up at each paste: the mapping may change while the program runs.
   Keycodes lookUpKeycodes() {
+    const std::vector<xcb_keycode_t> codes = keycodesOf({kControlL, kLowerV});
+    return {codes[0], codes[1]};
+  }
+
+  // The modifier bit whose keys include the key; 0 for none.
+  std::uint16_t modifierOf(xcb_keycode_t key) {
+    const auto map = take(c_, xcb_get_modifier_mapping(c_), xcb_get_modifier_mapping_reply);
+    if (!map || key == 0) return 0;
+    const xcb_keycode_t* keys = xcb_get_modifier_mapping_keycodes(map.get());
+    for (int modifier = 0; modifier < 8; ++modifier)
+      for (int i = 0; i < map->keycodes_per_modifier; ++i)
+        if (keys[modifier * map->keycodes_per_modifier + i] == key) return static_cast<std::uint16_t>(1 << modifier);
+    return 0;
+  }
+
+  // The keycodes of the keysyms, 0 for one no key has.
+  std::vector<xcb_keycode_t> keycodesOf(const std::vector<xcb_keysym_t>& keysyms) {
+    std::vector<xcb_keycode_t> codes(keysyms.size(), 0);
     const xcb_setup_t* setup = xcb_get_setup(c_);
     const int first = setup->min_keycode;
     const int count = setup->max_keycode - setup->min_keycode + 1;
     const auto map = take(c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, static_cast<std::uint8_t>(count)),
                           xcb_get_keyboard_mapping_reply);
-    if (!map || map->keysyms_per_keycode == 0) return {};
+    if (!map || map->keysyms_per_keycode == 0) return codes;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
     const int perKey = map->keysyms_per_keycode;
     const int available = xcb_get_keyboard_mapping_keysyms_length(map.get()) / perKey;
@@ -310,7 +423,8 @@ class X11Platform : public Platform {
           if (syms[key * perKey + column] == sym) return static_cast<xcb_keycode_t>(first + key);
       return 0;
     };
-    return {find(kControlL), find(kLowerV)};
+    for (std::size_t i = 0; i < keysyms.size(); ++i) codes[i] = find(keysyms[i]);
+    return codes;
   }
 
   xcb_void_cookie_t fakeKey(std::uint8_t type, xcb_keycode_t key) {
@@ -327,6 +441,8 @@ class X11Platform : public Platform {
   std::uint32_t idBase_ = 0;
   std::uint32_t idMask_ = 0;
   bool hasXTest_ = false;
+  xcb_keycode_t shortcutKey_ = 0;
+  std::unique_ptr<ShortcutFilter> shortcutFilter_;
 };
 
 }  // namespace
