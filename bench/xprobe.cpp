@@ -8,9 +8,12 @@
 //       its own and measures CPU (of COMMAND and of each PID) and the growth of FILE over an
 //       idle period; then ends COMMAND and reports its peak resident memory.
 //   xprobe paste --editor WINDOW --prefix TEXT
-//                (--press-in WINDOW --at X,Y [--hold-ms N] | -- COMMAND...) [--timeout-ms N]
-//       Presses the left button at X,Y inside the window --press-in (or starts COMMAND) and
-//       reports when the editor's title starts with TEXT (editors mark a changed document there).
+//                (--press-in WINDOW --at X,Y | --keys KEY,...,KEY | -- COMMAND...) [--hold-ms N]
+//                [--timeout-ms N]
+//       Presses the left button at X,Y inside the window --press-in (or the keys, the last one
+//       once the others are down; or starts COMMAND), lets go after --hold-ms, and reports when
+//       the editor's title starts with TEXT (editors mark a changed document there), from the
+//       press and from the release.
 //   xprobe wait-title --window WINDOW (--prefix TEXT | --without TEXT) [--timeout-ms N]
 //
 // Results go to stdout as key=value lines; a failure is one line on stderr and exit status 2.
@@ -23,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -385,6 +389,99 @@ void fakeInput(Display& display, uint8_t type, uint8_t detail, int16_t x = 0, in
   xcb_flush(display.conn());
 }
 
+// The key code of a key name: a modifier's (Control_L, Alt_L, Shift_L, Super_L) or one
+// lower-case letter or digit.
+xcb_keycode_t keycodeOf(Display& display, const std::string& name) {
+  static const std::map<std::string, xcb_keysym_t> kNamed{
+      {"Control_L", 0xffe3}, {"Alt_L", 0xffe9}, {"Shift_L", 0xffe1}, {"Super_L", 0xffeb}};
+  xcb_keysym_t keysym = 0;
+  if (auto named = kNamed.find(name); named != kNamed.end())
+    keysym = named->second;
+  else if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])) != 0)
+    keysym = static_cast<xcb_keysym_t>(std::tolower(static_cast<unsigned char>(name[0])));
+  else
+    fail("unknown key " + name);
+  const xcb_setup_t* setup = xcb_get_setup(display.conn());
+  const auto count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+  auto map = owned(xcb_get_keyboard_mapping_reply(
+      display.conn(), xcb_get_keyboard_mapping(display.conn(), setup->min_keycode, count), nullptr));
+  if (!map) fail("cannot read the keyboard mapping");
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+  for (int code = 0; code < count; ++code)
+    if (syms[code * map->keysyms_per_keycode] == keysym) return static_cast<xcb_keycode_t>(setup->min_keycode + code);
+  fail("no key types " + name);
+}
+
+// What starts a paste: the left button pressed on a window, held like a hand holds it; a key
+// combination, its last key pressed with the others already down, all let go together; or a
+// command.
+class Trigger {
+ public:
+  Trigger(Display& display, const Options& options) : display_(display) {
+    if (options.has("press-in")) {
+      const xcb_window_t target = windowId(options.get("press-in"));
+      int localX = 0;
+      int localY = 0;
+      if (std::sscanf(options.get("at").c_str(), "%d,%d", &localX, &localY) != 2) fail("--at wants X,Y");
+      auto place = owned(xcb_translate_coordinates_reply(
+          display.conn(),
+          xcb_translate_coordinates(display.conn(), target, display.root(), static_cast<int16_t>(localX),
+                                    static_cast<int16_t>(localY)),
+          nullptr));
+      if (!place) fail("cannot place the pointer");
+      x_ = place->dst_x;
+      y_ = place->dst_y;
+      // The pointer arrives first and rests a moment, as a hand does before it presses.
+      fakeInput(display, XCB_MOTION_NOTIFY, 0, x_, y_);
+      pointer_ = true;
+    } else if (options.has("keys")) {
+      std::string list = options.get("keys");
+      for (size_t from = 0; from <= list.size();) {
+        const size_t comma = std::min(list.find(',', from), list.size());
+        keys_.push_back(keycodeOf(display, list.substr(from, comma - from)));
+        from = comma + 1;
+      }
+      // The modifiers go down first, as a hand presses them before the key.
+      for (size_t i = 0; i + 1 < keys_.size(); ++i) fakeInput(display, XCB_KEY_PRESS, keys_[i]);
+    } else if (options.command.empty()) {
+      fail("paste needs --press-in, --keys or a command");
+    } else {
+      command_ = options.command;
+    }
+    display.sync();
+    display.pump(nowMs() + 60, [](xcb_generic_event_t*) { return false; });
+  }
+
+  bool holds() const { return pointer_ || !keys_.empty(); }
+
+  void press() {
+    if (pointer_) fakeInput(display_, XCB_BUTTON_PRESS, 1, x_, y_);
+    if (!keys_.empty()) fakeInput(display_, XCB_KEY_PRESS, keys_.back());
+    if (!command_.empty()) pid_ = spawn(command_);
+  }
+
+  void release() {
+    if (pointer_) fakeInput(display_, XCB_BUTTON_RELEASE, 1, x_, y_);
+    for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) fakeInput(display_, XCB_KEY_RELEASE, *key);
+  }
+
+  void finish() {
+    if (pid_ > 0 && !reap(pid_, 5000)) {
+      kill(-pid_, SIGKILL);
+      reap(pid_, 1000);
+    }
+  }
+
+ private:
+  Display& display_;
+  bool pointer_ = false;
+  int16_t x_ = 0;
+  int16_t y_ = 0;
+  std::vector<xcb_keycode_t> keys_;
+  std::vector<char*> command_;
+  pid_t pid_ = -1;
+};
+
 int paste(const Options& options) {
   Display display;
   const xcb_window_t editor = windowId(options.get("editor"));
@@ -394,46 +491,19 @@ int paste(const Options& options) {
   if (display.title(editor).starts_with(prefix))
     fail("the editor already shows a changed document: \"" + display.title(editor) + "\"");
 
-  const bool press = options.has("press-in");
-  if (!press && options.command.empty()) fail("paste needs --press-in or a command");
-  int16_t x = 0;
-  int16_t y = 0;
-  if (press) {
-    const xcb_window_t target = windowId(options.get("press-in"));
-    int localX = 0;
-    int localY = 0;
-    if (std::sscanf(options.get("at").c_str(), "%d,%d", &localX, &localY) != 2) fail("--at wants X,Y");
-    auto place = owned(xcb_translate_coordinates_reply(
-        display.conn(),
-        xcb_translate_coordinates(display.conn(), target, display.root(), static_cast<int16_t>(localX),
-                                  static_cast<int16_t>(localY)),
-        nullptr));
-    if (!place) fail("cannot place the pointer");
-    x = place->dst_x;
-    y = place->dst_y;
-    // The pointer arrives first and rests a moment, as a hand does before it presses.
-    fakeInput(display, XCB_MOTION_NOTIFY, 0, x, y);
-    display.sync();
-    display.pump(nowMs() + 60, [](xcb_generic_event_t*) { return false; });
-  }
-
+  Trigger trigger(display, options);
   const double start = nowMs();
   const double releaseAt = start + options.number("hold-ms", 90);
-  bool released = !press;
-  pid_t pid = -1;
-  if (press) {
-    fakeInput(display, XCB_BUTTON_PRESS, 1, x, y);
-  } else {
-    pid = spawn(options.command);
-  }
+  double releasedAt = trigger.holds() ? 0 : start;
+  trigger.press();
   double landedAt = 0;
   const bool landed = display.pump(
       start + options.number("timeout-ms", 5000),
       [&](xcb_generic_event_t* event) {
         if (!event) {
-          if (!released && nowMs() >= releaseAt) {
-            fakeInput(display, XCB_BUTTON_RELEASE, 1, x, y);
-            released = true;
+          if (releasedAt == 0 && nowMs() >= releaseAt) {
+            trigger.release();
+            releasedAt = nowMs();
           }
           return false;
         }
@@ -444,17 +514,15 @@ int paste(const Options& options) {
         landedAt = nowMs();
         return true;
       },
-      [&] { return released ? 1e300 : releaseAt; });
-  if (!released) {
+      [&] { return releasedAt != 0 ? 1e300 : releaseAt; });
+  if (releasedAt == 0) {
     display.pump(releaseAt, [](xcb_generic_event_t*) { return false; });
-    fakeInput(display, XCB_BUTTON_RELEASE, 1, x, y);
+    trigger.release();
+    releasedAt = nowMs();
   }
-  if (pid > 0 && !reap(pid, 5000)) {
-    kill(-pid, SIGKILL);
-    reap(pid, 1000);
-  }
+  trigger.finish();
   if (!landed) fail("nothing reached the editor");
-  std::printf("paste_ms=%.2f\n", landedAt - start);
+  std::printf("paste_ms=%.2f\nafter_release_ms=%.2f\n", landedAt - start, landedAt - releasedAt);
   return 0;
 }
 
