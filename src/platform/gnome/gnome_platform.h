@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -13,5 +14,8 @@ namespace kelvado {
 // the X11 platform pastes as well as it can and the platform says what is missing, on standard
 // error at once and to the user after the first click. Elsewhere null, and x11 is left as it is.
 std::unique_ptr<Platform> makeGnomePlatform(std::unique_ptr<Platform>& x11);
+
+// The shortcut as the shell's accelerators spell it: "<Control><Alt>d".
+std::string gnomeAccelerator(const Shortcut& shortcut);
 
 }  // namespace kelvado
