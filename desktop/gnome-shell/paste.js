@@ -47,6 +47,9 @@ var KelvadoPaste = class {
             (display, action) => this._shortcut(action));
     }
 
+    // Not called for the lock screen ("session-modes" in the metadata): that would forget the
+    // program and let its shortcut go, and pastes would stop until it was started again. On the
+    // lock screen it pastes nothing, and the shortcut works over ordinary windows only.
     disable() {
         global.display.disconnect(this._focusHandler);
         global.display.disconnect(this._acceleratorHandler);
@@ -77,7 +80,7 @@ var KelvadoPaste = class {
             const target = id === 0 ? global.display.focus_window
                 : global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null).find(w => w.get_id() === id);
             const pasted = target && target.get_pid() !== caller.pid && caller.watching &&
-                await this._bringBack(target) && await this._modifiersUp() &&
+                !Main.sessionMode.isLocked && await this._bringBack(target) && await this._modifiersUp() &&
                 global.display.focus_window === target;
             if (pasted)
                 this._pressCtrlV();
