@@ -30,9 +30,13 @@
 #   e2e_click_at X Y [BUTTON]      (replaced) move the shell's pointer there, press, hold, release
 #   gn_place PID X Y               move the process's window (its frame's corner) there
 #   gn_close_title TITLE           a close request to the windows titled TITLE
-#   gn_press_ctrl_alt KEYSYM       Ctrl and Alt down, the key pressed and let go, Ctrl and Alt let
-#                                  go 100 ms later, as a person does, through a keyboard in the
-#                                  shell (its bindings see it as a real one)
+#   gn_press_ctrl_alt KEYSYM [HOLD]
+#                                  Ctrl and Alt down, the key pressed and let go (after HOLD
+#                                  seconds), Ctrl and Alt let go 100 ms later, as a person does,
+#                                  through a keyboard in the shell (its bindings see it as a real
+#                                  one)
+#   gn_keys KEYSYM:PRESSED|RELEASED...
+#                                  those keys, in that order, through the same keyboard
 #   wl_close PID                   (replaced) a close request to the process's windows; waits
 #                                  until it ends
 #   wl_clipboard / wl_set_clipboard TEXT
@@ -137,7 +141,7 @@ _GN_POINTER='(global._kelvadoTestPointer ??= imports.gi.Clutter.get_default_back
 _GN_KEYBOARD='(global._kelvadoTestKeyboard ??= imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE))'
 
-_gn_keys() { # KEYSYM:PRESSED|RELEASED...
+gn_keys() {
   local js="const k = $_GN_KEYBOARD, t = imports.gi.GLib.get_monotonic_time(), C = imports.gi.Clutter;" key
   for key in "$@"; do
     js+="k.notify_keyval(t, C.KEY_${key%%:*}, C.KeyState.${key#*:});"
@@ -146,9 +150,11 @@ _gn_keys() { # KEYSYM:PRESSED|RELEASED...
 }
 
 gn_press_ctrl_alt() {
-  _gn_keys Control_L:PRESSED Alt_L:PRESSED "$1:PRESSED" "$1:RELEASED"
+  gn_keys Control_L:PRESSED Alt_L:PRESSED "$1:PRESSED"
+  sleep "${2:-0}"
+  gn_keys "$1:RELEASED"
   sleep 0.1
-  _gn_keys Alt_L:RELEASED Control_L:RELEASED
+  gn_keys Alt_L:RELEASED Control_L:RELEASED
 }
 
 _gn_button() { # BUTTON PRESSED|RELEASED
