@@ -14,6 +14,8 @@ date_text="2003年04月07日(月)"
 
 gn_require_tools xclip
 gn_session_start
+# The keyboard is made now: keys sent the moment a keyboard is made can be lost.
+gn_keys
 printf '[hotkey]\npaste=Ctrl+Alt+D\n' >"$HOME/.local/bin/kelvado.ini"
 gn_start_kelvado --faketime "2003-04-07 10:00:00"
 first=$E2E_KELVADO_PID
@@ -37,7 +39,8 @@ for ((i = 1; i <= pastes; i++)); do
     gn_press_ctrl_alt d
   fi
   native_text+=$date_text
-  wl_wait_text "$native" "$native_text" || e2e_fail "shortcut paste $i never reached the native mousepad"
+  wl_wait_text "$native" "$native_text" ||
+    e2e_fail "shortcut paste $i never reached the native mousepad: [$(wl_text "$native")], focus on $(wl_focused_pid), the shell's action mode $(gn_eval Main.actionMode)"
   wl_focus "$x11"
   if ((i == pastes / 2)); then
     gn_keys Control_L:PRESSED Alt_L:PRESSED d:PRESSED
@@ -49,7 +52,8 @@ for ((i = 1; i <= pastes; i++)); do
     gn_press_ctrl_alt d
   fi
   x11_text+=$date_text
-  wl_wait_text "$x11" "$x11_text" || e2e_fail "shortcut paste $i never reached the X11 mousepad"
+  wl_wait_text "$x11" "$x11_text" ||
+    e2e_fail "shortcut paste $i never reached the X11 mousepad: [$(wl_text "$x11")], focus on $(wl_focused_pid), the shell's action mode $(gn_eval Main.actionMode)"
   _wl_focused "$x11" || e2e_fail "the X11 mousepad lost the focus to shortcut paste $i"
 done
 e2e_log "GNOME Shell: native Wayland mousepad: $pastes of $pastes shortcut pastes landed"
