@@ -34,8 +34,9 @@ namespace {
 const QString kShell = QStringLiteral("org.gnome.Shell");
 const QString kPath = QStringLiteral("/org/kelvado/Paste");
 const QString kInterface = QStringLiteral("org.kelvado.Paste");
-// The shell waits up to 300 ms for the window to take the focus.
-constexpr int kPasteTimeoutMs = 1000;
+// The shell waits up to 300 ms for the window to take the focus, and up to a second for the
+// user to let go of the shortcut's modifiers.
+constexpr int kPasteTimeoutMs = 2000;
 // The shell normally asks within a few milliseconds; a busy machine may take far longer, and
 // a paste sent before then pastes what was there before.
 constexpr std::chrono::milliseconds kClipboardWait{1000};
