@@ -133,9 +133,16 @@ void TForm1::registerShortcut() {
       application().showInformation("ショートカット " + shortcut->text() +
                                     " はほかのプログラムが使っています。ショートカットなしで動きます。");
       break;
-    case Platform::ShortcutStatus::Unsupported:
-      application().showInformation("このデスクトップではショートカットを使えません。ショートカットなしで動きます。");
+    case Platform::ShortcutStatus::Unsupported: {
+      // Where pastes lack a route, the shortcut lacks the same one: what to do about it is said
+      // here, once, rather than a "cannot" now and the remedy after the first click.
+      const std::string missing = program_.platform.missingPasteRoute();
+      missingRouteTold_ = !missing.empty();
+      application().showInformation(
+          missingRouteTold_ ? missing + "今はショートカットなしで動きます。"
+                            : "このデスクトップではショートカットを使えません。ショートカットなしで動きます。");
       break;
+    }
   }
 }
 

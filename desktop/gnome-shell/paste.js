@@ -1,8 +1,8 @@
 // The shell's half of pasting on GNOME: which window has the focus, told to the program as it
-// changes, and "bring this window back and press Ctrl+V". Nothing else: no other keys, no text,
-// no titles, and only for a caller whose executable is the Kelvado installed with this
-// extension. Shared by both module styles; the files wrapped around it bring in Gio, GLib,
-// Meta, Clutter and Main.
+// changes, "bring this window back and press Ctrl+V", and the program's paste shortcut, which a
+// program on Wayland cannot grab itself. Nothing else: no other keys, no text, no titles, and
+// only for a caller whose executable is the Kelvado installed with this extension. Shared by both
+// module styles; the files wrapped around it bring in Gio, GLib, Meta, Clutter, Shell and Main.
 
 const KELVADO_IFACE = `<node>
   <interface name="org.kelvado.Paste">
@@ -14,15 +14,23 @@ const KELVADO_IFACE = `<node>
       <arg type="t" direction="in" name="window"/>
       <arg type="b" direction="out" name="pasted"/>
     </method>
+    <method name="GrabShortcut">
+      <arg type="s" direction="in" name="accelerator"/>
+      <arg type="b" direction="out" name="granted"/>
+    </method>
     <signal name="Focus">
       <arg type="t" name="window"/>
       <arg type="b" name="own"/>
     </signal>
+    <signal name="Shortcut"/>
   </interface>
 </node>`;
 const KELVADO_PATH = '/org/kelvado/Paste';
 // As long as the program waits for a window manager on X11.
 const KELVADO_ACTIVATION_MS = 300;
+// How long a paste waits for the user to let go of the shortcut's modifiers, and how often it looks.
+const KELVADO_MODIFIERS_MS = 1000;
+const KELVADO_MODIFIERS_POLL_MS = 10;
 
 var KelvadoPaste = class {
     constructor(metadata) {
@@ -35,13 +43,19 @@ var KelvadoPaste = class {
         this._object = Gio.DBusExportedObject.wrapJSObject(KELVADO_IFACE, this);
         this._object.export(this._bus, KELVADO_PATH);
         this._focusHandler = global.display.connect('notify::focus-window', () => this._tell());
+        this._acceleratorHandler = global.display.connect('accelerator-activated',
+            (display, action) => this._shortcut(action));
     }
 
+    // Not called for the lock screen ("session-modes" in the metadata): that would forget the
+    // program and let its shortcut go, and pastes would stop until it was started again. On the
+    // lock screen it pastes nothing, and the shortcut works over ordinary windows only.
     disable() {
         global.display.disconnect(this._focusHandler);
+        global.display.disconnect(this._acceleratorHandler);
         this._object.unexport();
-        for (const caller of this._callers.values())
-            Gio.bus_unwatch_name(caller.watch);
+        for (const name of [...this._callers.keys()])
+            this._forget(name);
         this._callers = null;
         this._keyboard = null;
     }
@@ -58,16 +72,36 @@ var KelvadoPaste = class {
         });
     }
 
+    // Window 0 is the one that has the focus now, as for a shortcut.
     PasteAsync([id], invocation) {
         this._serve(invocation, async caller => {
             // Never one of the caller's own windows, only one that still exists, and only for a
             // caller that watches, for whom the keyboard is made.
-            const target = global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null)
-                .find(w => w.get_id() === id && w.get_pid() !== caller.pid);
-            const focused = target && caller.watching && await this._bringBack(target);
-            if (focused)
+            const target = id === 0 ? global.display.focus_window
+                : global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null).find(w => w.get_id() === id);
+            const pasted = target && target.get_pid() !== caller.pid && caller.watching &&
+                !Main.sessionMode.isLocked && await this._bringBack(target) && await this._modifiersUp() &&
+                global.display.focus_window === target;
+            if (pasted)
                 this._pressCtrlV();
-            return new GLib.Variant('(b)', [Boolean(focused)]);
+            return new GLib.Variant('(b)', [Boolean(pasted)]);
+        });
+    }
+
+    // One shortcut for a caller that watches: a new one replaces its last. Refused when anything
+    // else in the shell (its own bindings, mutter's, another program's grab) has it already.
+    GrabShortcutAsync([accelerator], invocation) {
+        this._serve(invocation, caller => {
+            if (!caller.watching)
+                return new GLib.Variant('(b)', [false]);
+            this._ungrab(caller);
+            const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.IGNORE_AUTOREPEAT);
+            if (action !== 0) {
+                caller.shortcut = action;
+                // Only over ordinary windows: not on the lock screen, in the overview or a menu.
+                Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.NORMAL);
+            }
+            return new GLib.Variant('(b)', [action !== 0]);
         });
     }
 
@@ -125,11 +159,28 @@ var KelvadoPaste = class {
         });
     }
 
+    // Told to the caller that grabbed it alone.
+    _shortcut(action) {
+        for (const [name, caller] of this._callers) {
+            if (caller.shortcut === action)
+                this._bus.emit_signal(name, KELVADO_PATH, 'org.kelvado.Paste', 'Shortcut', null);
+        }
+    }
+
+    _ungrab(caller) {
+        if (!caller.shortcut)
+            return;
+        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(caller.shortcut), Shell.ActionMode.NONE);
+        global.display.ungrab_accelerator(caller.shortcut);
+        caller.shortcut = 0;
+    }
+
     _forget(name) {
         const caller = this._callers?.get(name);
         if (!caller)
             return;
         Gio.bus_unwatch_name(caller.watch);
+        this._ungrab(caller);
         this._callers.delete(name);
     }
 
@@ -157,6 +208,30 @@ var KelvadoPaste = class {
                 return GLib.SOURCE_REMOVE;
             });
             Main.activateWindow(target);
+        });
+    }
+
+    // True once the user has let go of Ctrl, Alt, Shift and Super (a shortcut's paste comes while
+    // they are still down, and the target would see Ctrl+Alt+V), false when they are still down
+    // after a while: then nothing is pressed and the date stays on the clipboard. The program
+    // cannot see the keys when another program's window has the focus; the seat can. Caps Lock
+    // and Num Lock do not count.
+    _modifiersUp() {
+        const held = Clutter.ModifierType.SHIFT_MASK | Clutter.ModifierType.CONTROL_MASK |
+            Clutter.ModifierType.MOD1_MASK | Clutter.ModifierType.MOD4_MASK | Clutter.ModifierType.SUPER_MASK |
+            Clutter.ModifierType.HYPER_MASK | Clutter.ModifierType.META_MASK;
+        const up = () => (global.get_pointer()[2] & held) === 0;
+        if (up())
+            return Promise.resolve(true);
+        return new Promise(resolve => {
+            let waited = 0;
+            GLib.timeout_add(GLib.PRIORITY_DEFAULT, KELVADO_MODIFIERS_POLL_MS, () => {
+                waited += KELVADO_MODIFIERS_POLL_MS;
+                if (!up() && waited < KELVADO_MODIFIERS_MS)
+                    return GLib.SOURCE_CONTINUE;
+                resolve(up());
+                return GLib.SOURCE_REMOVE;
+            });
         });
     }
 

@@ -257,6 +257,7 @@ TEST(Shortcut, PastesTheDateIntoTheFocusedWindowOrSaysWhyItCannot) {
     const char* line;
     Platform::ShortcutStatus status;
     const char* told;
+    const char* missingRoute = "";
   } refusals[] = {
       {"paste=Ctrl+Alt+Q+", Platform::ShortcutStatus::Registered,
        "/opt/kelvado/kelvado.ini の [hotkey] paste=Ctrl+Alt+Q+ は使えません（キーがありません）。"
@@ -265,13 +266,18 @@ TEST(Shortcut, PastesTheDateIntoTheFocusedWindowOrSaysWhyItCannot) {
        "ショートカット Ctrl+Alt+D はほかのプログラムが使っています。ショートカットなしで動きます。"},
       {"paste=Ctrl+Alt+D", Platform::ShortcutStatus::Unsupported,
        "このデスクトップではショートカットを使えません。ショートカットなしで動きます。"},
+      // Told with the remedy, and not again after the first click.
+      {"paste=Ctrl+Alt+D", Platform::ShortcutStatus::Unsupported,
+       "拡張機能を有効にしてください。今はショートカットなしで動きます。", "拡張機能を有効にしてください。"},
       {"", Platform::ShortcutStatus::Registered, nullptr},
   };
   for (const auto& r : refusals) {
     Rig refused;
     refused.files.files["/opt/kelvado/kelvado.ini"] = std::string("[hotkey]\n") + r.line + "\n";
     refused.platform.shortcutStatus = r.status;
+    refused.platform.missingRoute = r.missingRoute;
     refused.start();
+    refused.leftClick(refused.form1().Panel1);
     EXPECT_FALSE(refused.platform.shortcutPressed) << r.line;
     if (r.told) {
       ASSERT_EQ(refused.backend.messageBoxes.size(), 1u) << r.line;

@@ -2,7 +2,9 @@
 // the focus or lets it press keys, so the program ships a small shell extension
 // (desktop/gnome-shell) that serves it on the shell's bus name: it pushes the focused window
 // as it changes, and brings a window back and presses Ctrl+V in one call. The 500 ms look at the
-// foreground window then reads what the shell last said, with no round trip.
+// foreground window then reads what the shell last said, with no round trip. The paste shortcut
+// is grabbed by the shell for the program too: on Wayland no program sees keys meant for
+// another's window.
 //
 // X11 windows are reached the same way: on GNOME the X11 platform lost some of its pastes (the
 // target was not always activated). The program's own windows stay X11 windows on XWayland.
@@ -17,9 +19,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "platform/wayland/wayland_support.h"
 #include "platform/x11/x11_text_clipboard.h"
@@ -30,8 +34,9 @@ namespace {
 const QString kShell = QStringLiteral("org.gnome.Shell");
 const QString kPath = QStringLiteral("/org/kelvado/Paste");
 const QString kInterface = QStringLiteral("org.kelvado.Paste");
-// The shell waits up to 300 ms for the window to take the focus.
-constexpr int kPasteTimeoutMs = 1000;
+// The shell waits up to 300 ms for the window to take the focus, and up to a second for the
+// user to let go of the shortcut's modifiers.
+constexpr int kPasteTimeoutMs = 2000;
 // The shell normally asks within a few milliseconds; a busy machine may take far longer, and
 // a paste sent before then pastes what was there before.
 constexpr std::chrono::milliseconds kClipboardWait{1000};
@@ -47,9 +52,13 @@ class FocusReceiver : public QObject {
   Q_OBJECT
  public:
   std::function<void(qulonglong, bool)> onFocus;
+  std::function<void()> onShortcut;
 
  public slots:
   void focus(qulonglong window, bool own) { onFocus(window, own); }
+  void shortcut() {
+    if (onShortcut) onShortcut();
+  }
 };
 
 // Whether the extension is installed where the shell looks for a user's and the system's
@@ -85,10 +94,33 @@ std::string missingRoute(const QDBusMessage& reply) {
          ") がありません。ケルバドを cmake --install でインストールし直して、ログインし直してください。";
 }
 
+}  // namespace
+
+std::string gnomeAccelerator(const Shortcut& shortcut) {
+  std::string accelerator;
+  if (shortcut.ctrl) accelerator += "<Control>";
+  if (shortcut.alt) accelerator += "<Alt>";
+  if (shortcut.shift) accelerator += "<Shift>";
+  if (shortcut.win) accelerator += "<Super>";
+  const std::string& key = shortcut.key;
+  // The keysym's own name: a letter's is the small one, which the shell finds on the keyboard
+  // as it is (the capital would be the shifted level).
+  if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') return accelerator + static_cast<char>(key[0] - 'A' + 'a');
+  if (key == "Space") return accelerator + "space";
+  if (key == "PageUp") return accelerator + "Page_Up";
+  if (key == "PageDown") return accelerator + "Page_Down";
+  return accelerator + key;  // digits, F1..F24, Insert, Delete, Home, End
+}
+
+namespace {
+
 class GnomePlatform : public Platform {
  public:
   GnomePlatform(std::unique_ptr<Platform> x11, QDBusConnection bus) : x11_(std::move(x11)), bus_(std::move(bus)) {
     receiver_.onFocus = [this](qulonglong window, bool own) { focused(window, own); };
+    receiver_.onShortcut = [this] {
+      if (pressed_) pressed_();
+    };
     // Listening before asking, so that no change falls between the answer and the first signal.
     bus_.connect(kShell, kPath, kInterface, QStringLiteral("Focus"), &receiver_, SLOT(focus(qulonglong, bool)));
     const QDBusMessage reply =
@@ -118,12 +150,15 @@ class GnomePlatform : public Platform {
       x11_->bringToFront(window);
   }
 
+  // Into the window brought back just before, once; without one (a shortcut's paste) into the
+  // window that has the focus, which the shell finds itself.
   void sendCtrlV() override {
     if (!routed()) {
       x11_->sendCtrlV();
       return;
     }
-    if (target_ == 0) return;
+    const std::optional<WindowId> target = std::exchange(target_, std::nullopt);
+    if (target == WindowId{0}) return;
     // Native programs read the clipboard through the shell, which takes it over from XWayland
     // only once it has asked this program what it offers: a Ctrl+V before that pastes what
     // was there before.
@@ -131,9 +166,34 @@ class GnomePlatform : public Platform {
     // Not waited for: the target asks this program for the text once it has the keys, and
     // the answer (whether the window was there to paste into) changes nothing here. A window
     // that has gone or would not take the focus is skipped, as on X11.
-    bus_.asyncCall(QDBusMessage::createMethodCall(kShell, kPath, kInterface, "Paste") << qulonglong{toShell(target_)},
+    bus_.asyncCall(QDBusMessage::createMethodCall(kShell, kPath, kInterface, "Paste")
+                       << qulonglong{toShell(target.value_or(0))},
                    kPasteTimeoutMs);
   }
+
+  // Only a program that shows windows of its own on this desktop could grab keys itself, and then
+  // only while one of them has the focus: the shell grabs the shortcut for it.
+  ShortcutStatus registerShortcut(const Shortcut& shortcut, std::function<void()> pressed) override {
+    if (!routed()) return ShortcutStatus::Unsupported;
+    // Listening before asking, so that no press falls between the grab and the connection.
+    bus_.connect(kShell, kPath, kInterface, QStringLiteral("Shortcut"), &receiver_, SLOT(shortcut()));
+    const QDBusMessage reply = bus_.call(QDBusMessage::createMethodCall(kShell, kPath, kInterface, "GrabShortcut")
+                                             << QString::fromStdString(gnomeAccelerator(shortcut)),
+                                         QDBus::Block, kWatchTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+      // An extension loaded before an upgrade knows no shortcuts until the next login.
+      std::fprintf(stderr, "kelvado: GNOME Shell did not grab the shortcut (%s); log out and in once\n",
+                   qPrintable(reply.errorMessage()));
+      return ShortcutStatus::Unsupported;
+    }
+    if (!reply.arguments().value(0).toBool()) return ShortcutStatus::Taken;
+    pressed_ = std::move(pressed);
+    return ShortcutStatus::Registered;
+  }
+
+  // The shell waits for the modifiers before it presses Ctrl+V: this program, an X11 client,
+  // sees no keys while a native window has the focus.
+  void waitForModifiersUp() override {}
 
   // Native programs get the text through XWayland's clipboard bridge.
   void setClipboardText(const std::string& text) override { clipboard_.setText(text); }
@@ -157,8 +217,10 @@ class GnomePlatform : public Platform {
   X11TextClipboard clipboard_;
   std::string missing_;
   WindowId focus_ = 0;
-  WindowId target_ = 0;
+  // Set by a click's bringToFront, taken by the sendCtrlV that follows.
+  std::optional<WindowId> target_;
   std::set<WindowId> own_;
+  std::function<void()> pressed_;
 };
 
 }  // namespace

@@ -30,6 +30,13 @@
 #   e2e_click_at X Y [BUTTON]      (replaced) move the shell's pointer there, press, hold, release
 #   gn_place PID X Y               move the process's window (its frame's corner) there
 #   gn_close_title TITLE           a close request to the windows titled TITLE
+#   gn_press_ctrl_alt KEYSYM [HOLD]
+#                                  Ctrl and Alt down, the key pressed and let go (after HOLD
+#                                  seconds), Ctrl and Alt let go 100 ms later, as a person does,
+#                                  through a keyboard in the shell (its bindings see it as a real
+#                                  one)
+#   gn_keys KEYSYM:PRESSED|RELEASED...
+#                                  those keys, in that order, through the same keyboard
 #   wl_close PID                   (replaced) a close request to the process's windows; waits
 #                                  until it ends
 #   wl_clipboard / wl_set_clipboard TEXT
@@ -129,6 +136,26 @@ _GN_WINDOWS='global.display.get_tab_list(imports.gi.Meta.TabList.NORMAL_ALL, nul
 # The pointer is made once, in the shell, and kept there.
 _GN_POINTER='(global._kelvadoTestPointer ??= imports.gi.Clutter.get_default_backend().get_default_seat()
   .create_virtual_device(imports.gi.Clutter.InputDeviceType.POINTER_DEVICE))'
+
+# Made once, like the pointer.
+_GN_KEYBOARD='(global._kelvadoTestKeyboard ??= imports.gi.Clutter.get_default_backend().get_default_seat()
+  .create_virtual_device(imports.gi.Clutter.InputDeviceType.KEYBOARD_DEVICE))'
+
+gn_keys() {
+  local js="const k = $_GN_KEYBOARD, t = imports.gi.GLib.get_monotonic_time(), C = imports.gi.Clutter;" key
+  for key in "$@"; do
+    js+="k.notify_keyval(t, C.KEY_${key%%:*}, C.KeyState.${key#*:});"
+  done
+  gn_eval "$js" >/dev/null || e2e_fail "the shell pressed no keys"
+}
+
+gn_press_ctrl_alt() {
+  gn_keys Control_L:PRESSED Alt_L:PRESSED "$1:PRESSED"
+  sleep "${2:-0}"
+  gn_keys "$1:RELEASED"
+  sleep 0.1
+  gn_keys Alt_L:RELEASED Control_L:RELEASED
+}
 
 _gn_button() { # BUTTON PRESSED|RELEASED
   gn_eval "$_GN_POINTER.notify_button(imports.gi.GLib.get_monotonic_time(), $1,
