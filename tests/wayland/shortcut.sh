@@ -15,7 +15,8 @@ taken_text() { echo "ショートカット $1 はほかのプログラムが使�
 
 wl_require_tools dbus-send
 dialog_require_tools
-wl_session_start
+# The program on KWin's session bus, where KDE's global shortcuts are.
+WL_ON_KWIN_BUS=1 wl_session_start
 
 # Who KDE's global shortcuts service says holds a key (Qt's code, modifiers included).
 shortcut_holders() {
