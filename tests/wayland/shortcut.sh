@@ -5,7 +5,8 @@
 # after the D, PASTES times in each; the date lands each time and the x typed after it is a
 # plain x (no modifier left down). A second copy with settings of its own finds the shortcut
 # taken and says so. After a crash the next start gets its shortcut back, also with a changed
-# line; a clean exit leaves the key free; a key KWin holds itself is told taken.
+# line; a clean exit leaves the key free; a key KWin holds itself is told taken; a copy KWin
+# grants nothing to still pastes into X11 programs with it.
 #   shortcut.sh PASTES
 pastes=$1
 . "$(dirname "${BASH_SOURCE[0]}")/lib/kwin.sh"
@@ -65,6 +66,7 @@ shortcut_rounds() { # PID TEXT LABEL
 shortcut_rounds "$native" "Wayland:" "native Wayland mousepad"
 native_text=$text
 shortcut_rounds "$x11" "X11:" "X11 mousepad"
+x11_text=$text
 
 # A second copy, in a folder of its own with its own settings: the shortcut is the first one's.
 mkdir -p "$E2E_DIR/second"
@@ -108,3 +110,16 @@ printf '[hotkey]\npaste=Ctrl+F10\n' >"$E2E_DIR/second/kelvado.ini"
 _held_by "$ctrl_f10" kwin || e2e_fail "KWin holds no Ctrl+F10 here"
 e2e_spawn third "$E2E_DIR/second/kelvado"
 E2E_KELVADO_PID=$E2E_LAST_PID dialog_wait_box "情報" "$(taken_text Ctrl+F10)"
+kill -KILL "$E2E_LAST_PID"
+e2e_wait_exit "$E2E_LAST_PID"
+
+# KWin grants nothing to that copy, which no desktop entry names: its shortcut still pastes
+# into X11 programs, through X11.
+printf '[hotkey]\npaste=Ctrl+Alt+D\n' >"$E2E_DIR/second/kelvado.ini"
+e2e_faketime_env "2003-04-07 10:00:00"
+e2e_spawn loose env "${E2E_FAKETIME_ENV[@]}" "$E2E_DIR/second/kelvado"
+e2e_wait_until "the copy KWin grants nothing to to hold Ctrl+Alt+D" _held_by "$ctrl_alt_d" kelvado
+wl_focus "$x11"
+press d
+wl_wait_text "$x11" "$x11_text$date_text" || e2e_fail "the ungranted copy's paste: [$(wl_text "$x11")]"
+e2e_log "the copy KWin grants nothing to pasted into the X11 mousepad"
