@@ -5,6 +5,8 @@
 //   kwin_driver windows          one line a window: pid active x y width height
 //   kwin_driver click X Y        move the pointer there, press, hold, release the left button
 //   kwin_driver close PID        ask the window of PID to close
+//   kwin_driver keys STEP...     +KEY presses, -KEY releases, a number waits that many ms; keys
+//                                by their names on a US keyboard (ctrl, alt, shift, meta, d, e, x)
 //   kwin_driver screenshot FILE  the whole screen as a PNG, through KWin's ScreenShot2 on the
 //                                session bus KWin is on
 #include <fcntl.h>
@@ -20,6 +22,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QImage>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +30,7 @@
 #include <list>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "fake-input-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
@@ -94,6 +98,30 @@ void announce(void* data, wl_registry* registry, std::uint32_t name, const char*
 }
 void withdraw(void*, wl_registry*, std::uint32_t) {}
 
+// Where a US keyboard has them: fake input takes evdev codes, as a physical keyboard sends them.
+constexpr std::pair<std::string_view, std::uint32_t> kKeys[] = {
+    {"ctrl", KEY_LEFTCTRL}, {"alt", KEY_LEFTALT}, {"shift", KEY_LEFTSHIFT}, {"meta", KEY_LEFTMETA}, {"d", KEY_D},
+    {"e", KEY_E},           {"x", KEY_X}};
+
+// Presses and releases keys as the steps say, each one delivered before the next wait.
+bool keys(wl_display* display, org_kde_kwin_fake_input* input, char** steps, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::string_view step = steps[i];
+    if (step.empty()) return false;
+    if (step[0] != '+' && step[0] != '-') {
+      wl_display_roundtrip(display);
+      usleep(static_cast<useconds_t>(std::atoi(steps[i])) * 1000);
+      continue;
+    }
+    const auto* key =
+        std::find_if(std::begin(kKeys), std::end(kKeys), [&](const auto& k) { return k.first == step.substr(1); });
+    if (key == std::end(kKeys)) return false;
+    org_kde_kwin_fake_input_keyboard_key(
+        input, key->second, step[0] == '+' ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+  }
+  return true;
+}
+
 int fail(const char* why) {
   std::fprintf(stderr, "kwin_driver: %s\n", why);
   return 1;
@@ -134,7 +162,7 @@ int screenshot(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return fail("usage: kwin_driver windows | click X Y | close PID | screenshot FILE");
+  if (argc < 2) return fail("usage: kwin_driver windows | click X Y | close PID | keys STEP... | screenshot FILE");
   if (argc == 3 && std::string_view(argv[1]) == "screenshot") return screenshot(argc, argv);
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) return fail("no Wayland display");
@@ -163,8 +191,10 @@ int main(int argc, char** argv) {
   } else if (command == "close" && argc == 3) {
     for (const Window& w : s.list)
       if (w.pid == static_cast<std::uint32_t>(std::atoi(argv[2]))) org_kde_plasma_window_close(w.handle);
+  } else if (command == "keys" && argc >= 3) {
+    if (!keys(display, s.input, argv + 2, argc - 2)) return fail("a step is neither +KEY, -KEY nor a number of ms");
   } else {
-    return fail("usage: kwin_driver windows | click X Y | close PID | screenshot FILE");
+    return fail("usage: kwin_driver windows | click X Y | close PID | keys STEP... | screenshot FILE");
   }
   wl_display_roundtrip(display);
   wl_display_disconnect(display);

@@ -1,9 +1,12 @@
 // The Wayland platform's parts that need no compositor: the keymap its virtual keyboard
 // uploads, the keys found in a user's keymap, which route a compositor gets and what is said on
-// one that has none. The routes against a compositor are in wayland_route_test.cpp.
+// one that has none, and the shortcut as KDE's global shortcuts service takes it. The routes against a compositor are
+// in wayland_route_test.cpp.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <xkbcommon/xkbcommon.h>
+
+#include <QKeySequence>
 
 #include <algorithm>
 #include <cstdlib>
@@ -51,9 +54,18 @@ TEST(WaylandKeymap, PasteKeysFollowTheUsersLayout) {
   struct Row {
     const char* layout;
     const char* variant;
-    std::uint32_t v;  // evdev
+    std::uint32_t v;                     // evdev
+    std::vector<std::uint32_t> ctrlAlt;  // what the paste lets go of after Ctrl+Alt+D
   };
-  const Row rows[] = {{"us", "", 47}, {"us", "dvorak", 52}, {"fr", "", 47}, {"ru,us", "", 47}, {"jp", "", 47}};
+  // Where AltGr sits right of the space bar (fr), the right Alt is no Alt.
+  const Row rows[] = {{"us", "", 47, {29, 97, 56, 100}},
+                      {"us", "dvorak", 52, {29, 97, 56, 100}},
+                      {"fr", "", 47, {29, 97, 56}},
+                      {"ru,us", "", 47, {29, 97, 56, 100}},
+                      {"jp", "", 47, {29, 97, 56, 100}}};
+  std::string problem;
+  const Shortcut ctrlAltD = *parseShortcut("Ctrl+Alt+D", problem);
+  const Shortcut winShiftD = *parseShortcut("Win+Shift+D", problem);
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.layout) + "(" + row.variant + ")");
     const xkb_rule_names names{"evdev", "pc105", row.layout, row.variant, ""};
@@ -67,6 +79,8 @@ TEST(WaylandKeymap, PasteKeysFollowTheUsersLayout) {
     ASSERT_TRUE(keys);
     EXPECT_EQ(29u, keys->control);
     EXPECT_EQ(row.v, keys->v);
+    EXPECT_EQ(row.ctrlAlt, shortcutModifierKeys(*keys, ctrlAltD));
+    EXPECT_EQ((std::vector<std::uint32_t>{42, 54, 125, 126}), shortcutModifierKeys(*keys, winShiftD));
   }
   EXPECT_FALSE(findPasteKeys("xkb_keymap { nonsense"));
 }
@@ -130,6 +144,31 @@ TEST(WaylandRoutes, ChosenInOrderAndWhatIsSaidWithoutOne) {
     }
     EXPECT_NE(std::string::npos, message.find("X11")) << "what still works: " << message;
     EXPECT_EQ('\n', message.back());
+  }
+}
+
+// Qt's own reading of the same shortcut is the reference: one row per kind of key, and every
+// modifier, Win being Qt's Meta.
+TEST(KdeShortcut, KeyCodesAreQtsOwn) {
+  const std::pair<const char*, const char*> rows[] = {{"Ctrl+Alt+D", "Ctrl+Alt+D"},
+                                                      {"win+shift+7", "Meta+Shift+7"},
+                                                      {"Alt+F1", "Alt+F1"},
+                                                      {"Ctrl+F24", "Ctrl+F24"},
+                                                      {"Ctrl+Space", "Ctrl+Space"},
+                                                      {"Ctrl+Insert", "Ctrl+Ins"},
+                                                      {"Ctrl+Delete", "Ctrl+Del"},
+                                                      {"Alt+Home", "Alt+Home"},
+                                                      {"Alt+End", "Alt+End"},
+                                                      {"Ctrl+PageUp", "Ctrl+PgUp"},
+                                                      {"Ctrl+PageDown", "Ctrl+PgDown"},
+                                                      {"Ctrl+Alt+Shift+Win+0", "Ctrl+Alt+Shift+Meta+0"}};
+  for (const auto& [ours, qts] : rows) {
+    std::string problem;
+    const auto shortcut = parseShortcut(ours, problem);
+    ASSERT_TRUE(shortcut) << ours << ": " << problem;
+    const QKeySequence reference = QKeySequence::fromString(qts, QKeySequence::PortableText);
+    ASSERT_EQ(1, reference.count()) << qts;
+    EXPECT_EQ(reference[0].toCombined(), qtKeyCode(*shortcut)) << ours;
   }
 }
 

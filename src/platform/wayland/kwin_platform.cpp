@@ -1,7 +1,8 @@
 // The KWin route (KDE Plasma). KWin lists every window, X11 ones included, with its state and
 // pid, activates any of them on request and presses keys through fake input; it grants both
 // only to a program that an installed desktop entry names. The X11 platform keeps what XWayland
-// serves well: the monitors, and the clipboard where data control is missing.
+// serves well: the monitors, and the clipboard where data control is missing. The paste
+// shortcut is KDE's global shortcuts service's, which KWin runs inside itself.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 
 #include "fake-input-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
+#include "platform/wayland/kde_global_shortcut.h"
 #include "platform/wayland/routes.h"
 #include "platform/wayland/wayland_support.h"
 
@@ -32,10 +34,32 @@ struct Window {
   bool active = false;
 };
 
-class KwinPlatform : public WrappedX11 {
+// Both KWin routes hold the shortcut through KDE's service: it needs no grant from KWin.
+class KwinRoute : public WrappedX11 {
+ public:
+  using WrappedX11::WrappedX11;
+
+  ShortcutStatus registerShortcut(const Shortcut& shortcut, std::function<void()> pressed) override {
+    globalShortcut_ = std::make_unique<KdeGlobalShortcut>();
+    const ShortcutStatus status = globalShortcut_->hold(shortcut, std::move(pressed));
+    if (status == ShortcutStatus::Registered)
+      shortcut_ = shortcut;
+    else
+      globalShortcut_.reset();
+    return status;
+  }
+
+ protected:
+  std::optional<Shortcut> shortcut_;
+
+ private:
+  std::unique_ptr<KdeGlobalShortcut> globalShortcut_;
+};
+
+class KwinPlatform : public KwinRoute {
  public:
   KwinPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
-      : WrappedX11(std::move(x11)),
+      : KwinRoute(std::move(x11)),
         connection_(std::move(connection)),
         seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
         manager_(connection_->bind<org_kde_plasma_window_management>(org_kde_plasma_window_management_interface,
@@ -103,6 +127,23 @@ class KwinPlatform : public WrappedX11 {
     org_kde_kwin_fake_input_keyboard_key(fakeInput_, keys_->v, kPressed);
     org_kde_kwin_fake_input_keyboard_key(fakeInput_, keys_->control, kReleased);
     org_kde_kwin_fake_input_keyboard_key(fakeInput_, keys_->v, kReleased);
+    wl_display_flush(connection_->display());
+  }
+
+  // KWin tells no program when the user lets go of the shortcut's keys: a client hears keys
+  // only while it has the focus, its global shortcuts service says "released" at the first key
+  // let go (the D, before the modifiers), and its key state protocol knows only the locks.
+  // Fake input therefore lets go of the shortcut's modifiers itself, both left and right:
+  // KWin keeps one keyboard state for the seat, so the target sees them go up and then a plain
+  // Ctrl+V, and drops the user's own release that follows as a key already up. The price: a
+  // user who keeps the modifiers down to press the shortcut again must press them anew.
+  void waitForModifiersUp() override {
+    if (!keys_ || !shortcut_) {
+      x11_->waitForModifiersUp();
+      return;
+    }
+    for (const std::uint32_t key : shortcutModifierKeys(*keys_, *shortcut_))
+      org_kde_kwin_fake_input_keyboard_key(fakeInput_, key, kReleased);
     wl_display_flush(connection_->display());
   }
 
@@ -201,10 +242,12 @@ class KwinPlatform : public WrappedX11 {
 // Pastes as on X11; the date goes on the compositor's clipboard all the same: KWin copies the
 // Wayland clipboard over XWayland's when an X11 window gets the focus, which the click on the
 // program's window does, and that copy could overtake the program's own on X11.
-class KwinNotGrantedPlatform : public WrappedX11 {
+// The shortcut works here too: it puts the date on the clipboard and pastes into X11 programs,
+// waiting on XWayland's key state, which holds the user's keys while an X11 window has the focus.
+class KwinNotGrantedPlatform : public KwinRoute {
  public:
   KwinNotGrantedPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
-      : WrappedX11(std::move(x11)),
+      : KwinRoute(std::move(x11)),
         connection_(std::move(connection)),
         seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
         clipboard_(DataControlClipboard::make(*connection_, seat_)) {}

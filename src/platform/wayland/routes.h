@@ -18,6 +18,7 @@ class WrappedX11 : public Platform {
   void sendCtrlV() override { x11_->sendCtrlV(); }
   void setClipboardText(const std::string& text) override { x11_->setClipboardText(text); }
   std::string missingPasteRoute() override { return x11_->missingPasteRoute(); }
+  void waitForModifiersUp() override { x11_->waitForModifiersUp(); }
   std::vector<MonitorRect> monitors() override { return x11_->monitors(); }
   std::string executablePath() override { return x11_->executablePath(); }
   LocalDateTime localNow() override { return x11_->localNow(); }

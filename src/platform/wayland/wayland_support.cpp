@@ -2,9 +2,12 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <QtCore/qnamespace.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace kelvado::wayland {
 
@@ -53,11 +56,23 @@ xkb_keycode_t findKey(xkb_keymap* keymap, xkb_keysym_t sym) {
   return XKB_KEYCODE_INVALID;
 }
 
+std::vector<std::uint32_t> findKeys(xkb_keymap* keymap, std::initializer_list<xkb_keysym_t> syms) {
+  std::vector<std::uint32_t> keys;
+  for (const xkb_keysym_t sym : syms)
+    if (const xkb_keycode_t key = findKey(keymap, sym); key != XKB_KEYCODE_INVALID) keys.push_back(key - kEvdevOffset);
+  return keys;
+}
+
 std::optional<PasteKeys> findPasteKeys(xkb_keymap* keymap) {
   const xkb_keycode_t control = findKey(keymap, XKB_KEY_Control_L);
   const xkb_keycode_t v = findKey(keymap, XKB_KEY_v);
   if (control == XKB_KEYCODE_INVALID || v == XKB_KEYCODE_INVALID) return std::nullopt;
-  return PasteKeys{control - kEvdevOffset, v - kEvdevOffset};
+  return PasteKeys{control - kEvdevOffset,
+                   v - kEvdevOffset,
+                   findKeys(keymap, {XKB_KEY_Control_L, XKB_KEY_Control_R}),
+                   findKeys(keymap, {XKB_KEY_Alt_L, XKB_KEY_Alt_R}),
+                   findKeys(keymap, {XKB_KEY_Shift_L, XKB_KEY_Shift_R}),
+                   findKeys(keymap, {XKB_KEY_Super_L, XKB_KEY_Super_R})};
 }
 
 }  // namespace
@@ -106,6 +121,34 @@ std::optional<PasteKeys> findPasteKeys(std::string_view keymapText) {
                                                     XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)};
   if (!keymap) return std::nullopt;
   return findPasteKeys(keymap.get());
+}
+
+std::vector<std::uint32_t> shortcutModifierKeys(const PasteKeys& keys, const Shortcut& shortcut) {
+  std::vector<std::uint32_t> held;
+  for (const auto& [used, list] : {std::pair{shortcut.ctrl, &keys.ctrl}, std::pair{shortcut.alt, &keys.alt},
+                                   std::pair{shortcut.shift, &keys.shift}, std::pair{shortcut.win, &keys.win}})
+    if (used) held.insert(held.end(), list->begin(), list->end());
+  return held;
+}
+
+int qtKeyCode(const Shortcut& shortcut) {
+  const std::string& k = shortcut.key;
+  int key = 0;
+  if (k.size() == 1)  // A..Z and 0..9 are their ASCII codes in Qt
+    key = k[0];
+  else if (k.size() <= 3 && k[0] == 'F')
+    key = Qt::Key_F1 + std::stoi(k.substr(1)) - 1;
+  else {
+    constexpr std::pair<std::string_view, Qt::Key> kNamed[] = {
+        {"Space", Qt::Key_Space}, {"Insert", Qt::Key_Insert}, {"Delete", Qt::Key_Delete},    {"Home", Qt::Key_Home},
+        {"End", Qt::Key_End},     {"PageUp", Qt::Key_PageUp}, {"PageDown", Qt::Key_PageDown}};
+    for (const auto& [name, code] : kNamed)
+      if (name == k) key = code;
+  }
+  if (key == 0) return 0;
+  const auto modifier = [](bool used, Qt::KeyboardModifier m) { return used ? static_cast<int>(m) : 0; };
+  return key | modifier(shortcut.ctrl, Qt::ControlModifier) | modifier(shortcut.alt, Qt::AltModifier) |
+         modifier(shortcut.shift, Qt::ShiftModifier) | modifier(shortcut.win, Qt::MetaModifier);
 }
 
 std::optional<Keymap> makeKeymap() {

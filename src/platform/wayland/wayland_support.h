@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/types.h"
+#include "shortcut.h"
 
 namespace kelvado::wayland {
 
@@ -37,8 +38,18 @@ extern const char* const kKwinNotGranted;
 struct PasteKeys {
   std::uint32_t control = 0;
   std::uint32_t v = 0;
+  // The keys that give each modifier, left and right where the layout has both (where AltGr
+  // takes the right Alt's place, only the left).
+  std::vector<std::uint32_t> ctrl, alt, shift, win;
 };
 std::optional<PasteKeys> findPasteKeys(std::string_view keymapText);
+
+// The keys of the shortcut's modifiers, to let go of before the paste's own keys go out.
+std::vector<std::uint32_t> shortcutModifierKeys(const PasteKeys& keys, const Shortcut& shortcut);
+
+// The shortcut as one Qt key code with its modifiers (Win is Qt's Meta), as KDE's global
+// shortcuts service takes it; 0 for a key this does not know.
+int qtKeyCode(const Shortcut& shortcut);
 
 // An XKB keymap with Control and v, as the virtual keyboard uploads it, and what its keys are.
 struct Keymap {

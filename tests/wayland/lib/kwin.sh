@@ -19,7 +19,8 @@
 #                                  file capability that containers refuse), the desktop entries
 #                                  of the installed program and the driver in XDG_DATA_DIRS, the
 #                                  keyboard layout given (default: KWin's, us), a session bus
-#                                  and an accessibility bus; exports WAYLAND_DISPLAY, DISPLAY;
+#                                  (KWin's with WL_ON_KWIN_BUS=1) and an accessibility bus;
+#                                  exports WAYLAND_DISPLAY, DISPLAY, DBUS_SESSION_BUS_ADDRESS;
 #                                  sets E2E_KELVADO_DIR to the installed program's folder
 #   e2e_click_at X Y               (replaced) move KWin's pointer there, press, hold, release
 #   wl_place_windows X11_PID WIN   KWin centres every window: the X11 editor of X11_PID goes to
@@ -83,10 +84,18 @@ EOF
   local lines
   mapfile -t lines <"$where"
   export WAYLAND_DISPLAY=${lines[0]} DISPLAY=${lines[1]}
-  # KWin's own bus, where it serves its screenshots; the tests' programs use another.
+  # KWin's own bus, where it serves its screenshots and KDE's global shortcuts. The session's
+  # programs get a bus of their own, or, with WL_ON_KWIN_BUS=1, share KWin's as in a Plasma
+  # session (the paste shortcut needs that), with an accessibility bus of the test's own.
   WL_KWIN_BUS=${lines[2]}
   [[ -n "$DISPLAY" ]] || e2e_fail "KWin started no XWayland"
-  wl_start_buses
+  if [[ -n "${WL_ON_KWIN_BUS:-}" ]]; then
+    export DBUS_SESSION_BUS_ADDRESS=$WL_KWIN_BUS
+    e2e_spawn atspi "$WL_A11Y_LAUNCHER" --launch-immediately --a11y=1
+    e2e_wait_until "the accessibility bus" _wl_a11y_bus_up
+  else
+    wl_start_buses
+  fi
   e2e_log "session $E2E_DIR: KWin on $WAYLAND_DISPLAY, XWayland on $DISPLAY"
 }
 
