@@ -16,12 +16,7 @@ gn_session_start
 gn_start_kelvado --faketime "2003-04-07 10:00:00"
 win=$E2E_KELVADO_WIN
 
-printf 'Wayland:' >"$E2E_DIR/native.txt"
-printf 'X11:' >"$E2E_DIR/x11.txt"
-wl_start_editor wayland "$E2E_DIR/native.txt"
-native=$E2E_LAST_PID
-wl_start_editor x11 "$E2E_DIR/x11.txt"
-x11=$E2E_LAST_PID
+wl_start_editors wayland x11
 # Side by side below the program's window, overlapping, each focused by a click into its own part.
 gn_place "$native" 0 200
 gn_place "$x11" 384 200

@@ -19,17 +19,12 @@ date_text="2003年04月07日(月)"
 wl_require_tools xdotool xmodmap
 wl_session_start "$layout" "$variant"
 
-printf 'Wayland:' >"$E2E_DIR/native.txt"
-printf 'X11:' >"$E2E_DIR/x11.txt"
 # sway tiles them side by side and floats the program's window over the middle, its copy panel
 # over the right half: there over the native editor. Over a focused X11 window, XWayland gives
 # a click on the program to that window more often than not (it keeps that window above the
 # floating one, whatever sway shows). KWin centres each window: wl_place_windows moves the X11
 # editor and the program's window where each keeps a part of its own.
-wl_start_editor x11 "$E2E_DIR/x11.txt"
-x11=$E2E_LAST_PID
-wl_start_editor wayland "$E2E_DIR/native.txt"
-native=$E2E_LAST_PID
+wl_start_editors x11 wayland
 if [[ -n "$layout" ]]; then
   # The layout took: the key marked V (X11 key code 55) is something else in the compositor's
   # keymap, as XWayland has it.

@@ -33,12 +33,7 @@ ctrl_f10=$((0x04000000 | 0x01000039))
 press() { "$KELVADO_KWIN_DRIVER" keys +ctrl +alt "+$1" "-$1" 100 -alt -ctrl; }
 type_x() { "$KELVADO_KWIN_DRIVER" keys +x -x; }
 
-printf 'Wayland:' >"$E2E_DIR/native.txt"
-printf 'X11:' >"$E2E_DIR/x11.txt"
-wl_start_editor x11 "$E2E_DIR/x11.txt"
-x11=$E2E_LAST_PID
-wl_start_editor wayland "$E2E_DIR/native.txt"
-native=$E2E_LAST_PID
+wl_start_editors x11 wayland
 
 e2e_install_kelvado
 printf '[hotkey]\npaste=Ctrl+Alt+D\n' >"$E2E_KELVADO_DIR/kelvado.ini"

@@ -13,6 +13,9 @@
 #   wl_start_editor wayland|x11 [FILE]
 #                                  mousepad on GDK's Wayland or X11 backend; waits for its
 #                                  window; sets E2E_LAST_PID
+#   wl_start_editors wayland|x11 wayland|x11
+#                                  both, in that order (the later one on top), on files that
+#                                  begin "Wayland:" and "X11:"; sets native and x11 to their pids
 #   wl_rect PID                    "X Y WIDTH HEIGHT" of the process's window, layout pixels
 #   wl_focus PID                   click into the lower part of the process's window (clear of
 #                                  the program's window) and wait until it has the focus
@@ -75,6 +78,21 @@ wl_start_editor() {
   e2e_wait_until "the $backend mousepad's text on the accessibility bus" _wl_text_readable "$pid"
   E2E_LAST_PID=$pid
   e2e_log "mousepad on $backend started: pid $pid"
+}
+
+wl_start_editors() {
+  printf 'Wayland:' >"$E2E_DIR/native.txt"
+  printf 'X11:' >"$E2E_DIR/x11.txt"
+  local backend
+  for backend in "$@"; do
+    if [[ $backend == x11 ]]; then
+      wl_start_editor x11 "$E2E_DIR/x11.txt"
+      x11=$E2E_LAST_PID
+    else
+      wl_start_editor wayland "$E2E_DIR/native.txt"
+      native=$E2E_LAST_PID
+    fi
+  done
 }
 
 wl_focus() {
