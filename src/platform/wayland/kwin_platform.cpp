@@ -35,9 +35,9 @@ struct Window {
 };
 
 // Both KWin routes hold the shortcut through KDE's service: it needs no grant from KWin.
-class KwinRoute : public WrappedX11 {
+class KwinRoute : public CompositorRoute {
  public:
-  using WrappedX11::WrappedX11;
+  using CompositorRoute::CompositorRoute;
 
   ShortcutStatus registerShortcut(const Shortcut& shortcut, std::function<void()> pressed) override {
     globalShortcut_ = std::make_unique<KdeGlobalShortcut>();
@@ -59,14 +59,11 @@ class KwinRoute : public WrappedX11 {
 class KwinPlatform : public KwinRoute {
  public:
   KwinPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
-      : KwinRoute(std::move(x11)),
-        connection_(std::move(connection)),
-        seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
+      : KwinRoute(std::move(x11), std::move(connection)),
         manager_(connection_->bind<org_kde_plasma_window_management>(org_kde_plasma_window_management_interface,
                                                                      kWindowsVersion)),
         fakeInput_(connection_->bind<org_kde_kwin_fake_input>(org_kde_kwin_fake_input_interface, kFakeInputVersion)),
         keyboard_(wl_seat_get_keyboard(seat_)),
-        clipboard_(DataControlClipboard::make(*connection_, seat_)),
         pid_(static_cast<std::uint32_t>(getpid())) {
     org_kde_plasma_window_management_add_listener(manager_, &kManagerListener, this);
     wl_keyboard_add_listener(keyboard_, &kKeyboardListener, this);
@@ -78,12 +75,10 @@ class KwinPlatform : public KwinRoute {
   }
 
   ~KwinPlatform() override {
-    clipboard_.reset();
     for (const Window& w : windows_) org_kde_plasma_window_destroy(w.handle);
     wl_keyboard_destroy(keyboard_);
     org_kde_kwin_fake_input_destroy(fakeInput_);
     org_kde_plasma_window_management_destroy(manager_);
-    wl_seat_destroy(seat_);
   }
 
   // KWin tells every change of the active window as it happens: reading what has come is all a
@@ -145,11 +140,6 @@ class KwinPlatform : public KwinRoute {
     for (const std::uint32_t key : shortcutModifierKeys(*keys_, *shortcut_))
       org_kde_kwin_fake_input_keyboard_key(fakeInput_, key, kReleased);
     wl_display_flush(connection_->display());
-  }
-
-  // On the compositor's clipboard, which XWayland's mirrors for X11 windows, as on sway.
-  void setClipboardText(const std::string& text) override {
-    if (clipboard_ == nullptr || !clipboard_->set(text)) x11_->setClipboardText(text);
   }
 
  private:
@@ -227,12 +217,9 @@ class KwinPlatform : public KwinRoute {
     return nullptr;
   }
 
-  std::unique_ptr<Connection> connection_;
-  wl_seat* seat_;
   org_kde_plasma_window_management* manager_;
   org_kde_kwin_fake_input* fakeInput_;
   wl_keyboard* keyboard_;
-  std::unique_ptr<DataControlClipboard> clipboard_;
   std::uint32_t pid_;
   std::optional<PasteKeys> keys_;
   std::list<Window> windows_;
@@ -247,23 +234,8 @@ class KwinPlatform : public KwinRoute {
 class KwinNotGrantedPlatform : public KwinRoute {
  public:
   KwinNotGrantedPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
-      : KwinRoute(std::move(x11)),
-        connection_(std::move(connection)),
-        seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
-        clipboard_(DataControlClipboard::make(*connection_, seat_)) {}
-  ~KwinNotGrantedPlatform() override {
-    clipboard_.reset();
-    wl_seat_destroy(seat_);
-  }
-  void setClipboardText(const std::string& text) override {
-    if (clipboard_ == nullptr || !clipboard_->set(text)) x11_->setClipboardText(text);
-  }
+      : KwinRoute(std::move(x11), std::move(connection)) {}
   std::string missingPasteRoute() override { return kKwinNotGranted; }
-
- private:
-  std::unique_ptr<Connection> connection_;
-  wl_seat* seat_;
-  std::unique_ptr<DataControlClipboard> clipboard_;
 };
 
 }  // namespace

@@ -27,6 +27,40 @@ class WrappedX11 : public Platform {
   std::unique_ptr<Platform> x11_;
 };
 
+// A route on the compositor's own protocols: the program's connection, the seat, and the date
+// on the compositor's clipboard through data control, which XWayland's mirrors for X11 windows
+// (X11's clipboard where the compositor offers none). Not on XWayland's through the toolkit as
+// well: sway passes that on to native windows only once the program has answered XWayland's
+// question about it, after the click's handler, when a native target has the focus and sway no
+// longer takes the clipboard from X11; and owning both at once sends the two bridges round in a
+// circle that ends with an empty clipboard.
+class CompositorRoute : public WrappedX11 {
+ public:
+  CompositorRoute(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
+      : WrappedX11(std::move(x11)),
+        connection_(std::move(connection)),
+        // Version 1 has all the routes use.
+        seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
+        clipboard_(DataControlClipboard::make(*connection_, seat_)) {}
+  ~CompositorRoute() override {
+    clipboard_.reset();
+    wl_seat_destroy(seat_);
+  }
+  CompositorRoute(const CompositorRoute&) = delete;
+  CompositorRoute& operator=(const CompositorRoute&) = delete;
+
+  void setClipboardText(const std::string& text) override {
+    if (clipboard_ == nullptr || !clipboard_->set(text)) x11_->setClipboardText(text);
+  }
+
+ protected:
+  std::unique_ptr<Connection> connection_;
+  wl_seat* seat_;
+
+ private:
+  std::unique_ptr<DataControlClipboard> clipboard_;
+};
+
 // sway and its kin: foreign toplevels, a virtual keyboard, data control.
 std::unique_ptr<Platform> makeWlrootsPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection);
 // KWin: its window management, fake input, data control.

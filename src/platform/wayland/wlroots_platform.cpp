@@ -25,16 +25,13 @@ struct Toplevel {
   WindowId xwindow = 0;
 };
 
-class WlrootsPlatform : public WrappedX11 {
+class WlrootsPlatform : public CompositorRoute {
  public:
   WlrootsPlatform(std::unique_ptr<Platform> x11, std::unique_ptr<Connection> connection)
-      : WrappedX11(std::move(x11)),
-        connection_(std::move(connection)),
+      : CompositorRoute(std::move(x11), std::move(connection)),
         // Version 1 of each has all this uses.
-        seat_(connection_->bind<wl_seat>(wl_seat_interface, 1)),
         manager_(connection_->bind<zwlr_foreign_toplevel_manager_v1>(zwlr_foreign_toplevel_manager_v1_interface, 1)),
-        keyboards_(connection_->bind<zwp_virtual_keyboard_manager_v1>(zwp_virtual_keyboard_manager_v1_interface, 1)),
-        clipboard_(DataControlClipboard::make(*connection_, seat_)) {
+        keyboards_(connection_->bind<zwp_virtual_keyboard_manager_v1>(zwp_virtual_keyboard_manager_v1_interface, 1)) {
     zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &kManagerListener, this);
     // The toplevels that exist already, each with its first state.
     wl_display_roundtrip(connection_->display());
@@ -44,12 +41,10 @@ class WlrootsPlatform : public WrappedX11 {
   }
 
   ~WlrootsPlatform() override {
-    clipboard_.reset();
     if (keyboard_ != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard_);
     for (Toplevel& t : toplevels_) zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
     if (manager_ != nullptr) zwlr_foreign_toplevel_manager_v1_destroy(manager_);
     zwp_virtual_keyboard_manager_v1_destroy(keyboards_);
-    wl_seat_destroy(seat_);
   }
 
   // XWayland names the active window while an X11 one has the focus, and none while a native
@@ -110,15 +105,6 @@ class WlrootsPlatform : public WrappedX11 {
     zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, 0, 0);
     zwp_virtual_keyboard_v1_key(keyboard_, time, keys.v, WL_KEYBOARD_KEY_STATE_RELEASED);
     wl_display_flush(connection_->display());
-  }
-
-  // On the compositor's clipboard, which XWayland's mirrors for X11 windows. Not on XWayland's
-  // through the toolkit: sway passes that on to native windows only once the program has
-  // answered XWayland's question about it, after the click's handler, when a native target has
-  // the focus and sway no longer takes the clipboard from X11; and owning both at once sends
-  // the two bridges round in a circle that ends with an empty clipboard.
-  void setClipboardText(const std::string& text) override {
-    if (clipboard_ == nullptr || !clipboard_->set(text)) x11_->setClipboardText(text);
   }
 
  private:
@@ -221,11 +207,8 @@ class WlrootsPlatform : public WrappedX11 {
     return keyboard_ != nullptr;
   }
 
-  std::unique_ptr<Connection> connection_;
-  wl_seat* seat_;
   zwlr_foreign_toplevel_manager_v1* manager_;
   zwp_virtual_keyboard_manager_v1* keyboards_;
-  std::unique_ptr<DataControlClipboard> clipboard_;
   zwp_virtual_keyboard_v1* keyboard_ = nullptr;
   Keymap keymap_;
   std::list<Toplevel> toplevels_;
